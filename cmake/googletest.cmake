@@ -1,0 +1,23 @@
+# GoogleTest: the installed package natively, built from Debian's sources when cross-building.
+if(CMAKE_CROSSCOMPILING OR NOT UNIX)
+    set(QUORVIN_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${QUORVIN_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    if(NOT TARGET GTest::gtest_main)
+        add_library(GTest::gtest ALIAS gtest)
+        add_library(GTest::gtest_main ALIAS gtest_main)
+    endif()
+else()
+    find_package(GTest REQUIRED)
+endif()
+
+# One test executable per subsystem, named NAME_tests.
+function(quorvin_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name}_tests ${ARG_SOURCES})
+    target_link_libraries(${name}_tests PRIVATE ${ARG_LIBS} GTest::gtest_main)
+    target_include_directories(${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+    add_test(NAME ${name} COMMAND ${name}_tests)
+endfunction()

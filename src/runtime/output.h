@@ -1,0 +1,15 @@
+// The process-wide standard-output line writer.
+#pragma once
+
+#include <mutex>
+#include <string_view>
+
+namespace quorvin {
+
+// The lock that serialises every line written to standard output.
+std::mutex& outputLock();
+
+// Writes the line, a line feed and a flush under the output lock; write errors are ignored.
+void writeLine(std::string_view line);
+
+} // namespace quorvin

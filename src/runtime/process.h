@@ -1,0 +1,28 @@
+// Process-level support: the process id and the report of unhandled exceptions and fatal signals.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace quorvin {
+
+unsigned long currentProcessId();
+
+// "Error: unhandled exception: MESSAGE [TYPE]".
+std::string unhandledExceptionText(const std::exception& error);
+
+// GUI programs report in a message box without caption; console programs on standard error.
+void setReportInMessageBox(bool enabled);
+
+// Shows or prints a fatal report; safe to call from a signal handler.
+void reportFatal(std::string_view text);
+
+// Reports SIGSEGV, SIGABRT, SIGFPE and SIGILL and exits with status 1.
+void installFatalSignalHandlers();
+
+// Runs the main thread's body; an exception escaping it is reported and gives exit status 1.
+int runMain(const std::function<int()>& body);
+
+} // namespace quorvin
