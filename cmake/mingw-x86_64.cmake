@@ -1,0 +1,13 @@
+# Cross-build for 64-bit Windows with MinGW-w64 (posix thread model, static runtime).
+# The Windows tests run from this build: this machine's Wine runs only 64-bit programs.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(QUORVIN_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${QUORVIN_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QUORVIN_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${QUORVIN_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QUORVIN_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
