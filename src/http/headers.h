@@ -1,0 +1,89 @@
+// The header table: lower-cased header names mapped to ordered value lists, behind a shared handle.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace quorvin {
+
+// The values of one header name, in the order they were given.
+class HeaderValues : public std::vector<std::string> {
+public:
+    using std::vector<std::string>::vector;
+
+    // The first value, where one string is wanted; an empty list raises IndexError.
+    const std::string& first() const;
+};
+
+// True when some whole element equals `text` ignoring ASCII case.
+bool contains(const HeaderValues& values, std::string_view text);
+
+// ASCII lower case of a header name; other bytes are kept.
+std::string lowerHeaderName(std::string_view name);
+
+class HeaderTableObject;
+
+// A shared handle; a null handle stands for "no table" where a table is optional.
+using HeaderTable = std::shared_ptr<HeaderTableObject>;
+
+// One (name, value) pair as iteration yields it.
+struct HeaderPair {
+    const std::string& name;
+    const std::string& value;
+};
+
+class HeaderTableObject {
+    using Map = std::unordered_map<std::string, HeaderValues>;
+
+public:
+    // Walks every value of every name: names in table order, values in list order.
+    class Iterator {
+    public:
+        Iterator(Map::const_iterator entry, Map::const_iterator end);
+        HeaderPair operator*() const;
+        Iterator& operator++();
+        bool operator==(const Iterator& other) const;
+
+    private:
+        void skipEmptyLists();
+
+        Map::const_iterator entry_;
+        Map::const_iterator end_;
+        std::size_t value_ = 0;
+    };
+
+    // Sets the list for the name, replacing any list it had.
+    void set(std::string_view name, HeaderValues values);
+    // Appends one value to the name's list, starting the list when the name is new.
+    void add(std::string_view name, std::string value);
+    // The list for the name; a missing name raises KeyError "key not found: <name>".
+    const HeaderValues& get(std::string_view name) const;
+    bool hasHeader(std::string_view name) const;
+    // The list for the name, or a list of one empty string when it is absent.
+    HeaderValues valuesOrEmpty(std::string_view name) const;
+    // The number of distinct names.
+    std::size_t len() const { return entries_.size(); }
+    void clear() { entries_.clear(); }
+
+    Iterator begin() const;
+    Iterator end() const;
+
+private:
+    Map entries_;
+};
+
+// A new, empty table.
+HeaderTable makeHeaderTable();
+
+// A new table filled from the pairs in order; repeated names collect their values.
+HeaderTable
+makeHeaderTable(std::initializer_list<std::pair<std::string_view, std::string_view>> pairs);
+HeaderTable makeHeaderTable(const std::vector<std::pair<std::string, std::string>>& pairs);
+
+} // namespace quorvin

@@ -1,0 +1,62 @@
+// Response bytes: every response starts with "HTTP/1.1 " whatever the request named.
+#include "http/responseformat.h"
+
+namespace quorvin {
+
+namespace {
+
+constexpr std::string_view protocolWord = "HTTP/1.1 ";
+constexpr std::string_view lineEnd = "\r\n";
+
+void appendLengthLine(std::string& out, std::size_t length) {
+    out.append("Content-Length: ");
+    out.append(std::to_string(length));
+    out.append(lineEnd);
+}
+
+} // namespace
+
+std::string formatResponse(StatusCode code, std::string_view content, const HeaderTable& headers) {
+    std::string out;
+    out.reserve(128 + content.size());
+    out.append(protocolWord);
+    out.append(statusText(code));
+    out.append(lineEnd);
+    if (headers) {
+        for (HeaderPair pair : *headers) {
+            out.append(pair.name);
+            out.append(": ");
+            out.append(pair.value);
+            out.append(lineEnd);
+        }
+    }
+    if (!headers || !headers->hasHeader("Content-Length")) {
+        appendLengthLine(out, content.size());
+    }
+    out.append(lineEnd);
+    out.append(content);
+    return out;
+}
+
+std::string formatStatusResponse(StatusCode code) {
+    const std::string text = statusText(code);
+    std::string out;
+    out.append(protocolWord);
+    out.append(text);
+    out.append(lineEnd);
+    appendLengthLine(out, text.size());
+    out.append(lineEnd);
+    out.append(text);
+    return out;
+}
+
+std::string formatStatusLine(std::string_view statusText) {
+    std::string out;
+    out.append(protocolWord);
+    out.append(statusText);
+    out.append(lineEnd);
+    out.append(lineEnd);
+    return out;
+}
+
+} // namespace quorvin
