@@ -47,7 +47,8 @@ LocalDateTime localDateTime(std::int64_t unixSeconds) {
     result.hour = local.tm_hour;
     result.minute = local.tm_min;
     result.second = local.tm_sec;
-    result.utcOffsetMinutes = static_cast<int>((secondsOfFields(local) - secondsOfFields(utc)) / 60);
+    result.utcOffsetMinutes =
+        static_cast<int>((secondsOfFields(local) - secondsOfFields(utc)) / 60);
     return result;
 }
 

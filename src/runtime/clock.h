@@ -22,7 +22,11 @@ std::string formatDateTime(const LocalDateTime& time);
 std::string formatWallClock(const LocalDateTime& time);
 
 std::int64_t unixSecondsNow();
-inline std::string currentDateTime() { return formatDateTime(localDateTime(unixSecondsNow())); }
-inline std::string currentWallClock() { return formatWallClock(localDateTime(unixSecondsNow())); }
+inline std::string currentDateTime() {
+    return formatDateTime(localDateTime(unixSecondsNow()));
+}
+inline std::string currentWallClock() {
+    return formatWallClock(localDateTime(unixSecondsNow()));
+}
 
 } // namespace quorvin

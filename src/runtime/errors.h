@@ -1,4 +1,5 @@
-// The exception family of the whole program: programming errors and errors of input and environment.
+// The exception family of the whole program: programming errors and errors of input and
+// environment.
 #pragma once
 
 #include <exception>
@@ -77,7 +78,9 @@ int lastOsErrorCode();
 std::string osErrorMessage(int code);
 
 // An OSError for the calling thread's last system error.
-inline OSError lastOsError() { return OSError(lastOsErrorCode()); }
+inline OSError lastOsError() {
+    return OSError(lastOsErrorCode());
+}
 
 // "module(line, column) `condition` text": the message of an AssertionError.
 std::string assertionMessage(const std::source_location& where, std::string_view condition,

@@ -6,7 +6,9 @@
 
 namespace quorvin {
 
-int lastOsErrorCode() { return errno; }
+int lastOsErrorCode() {
+    return errno;
+}
 
 std::string osErrorMessage(int code) {
     char buffer[256] = {};

@@ -6,15 +6,16 @@
 
 namespace quorvin {
 
-int lastOsErrorCode() { return static_cast<int>(GetLastError()); }
+int lastOsErrorCode() {
+    return static_cast<int>(GetLastError());
+}
 
 std::string osErrorMessage(int code) {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(code),
-                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     if (length == 0 || buffer == nullptr) {
         return "unknown OS error";
     }

@@ -3,6 +3,11 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace quorvin {
 
 std::mutex& outputLock() {
@@ -12,6 +17,10 @@ std::mutex& outputLock() {
 
 void writeLine(std::string_view line) {
     std::lock_guard<std::mutex> guard(outputLock());
+#ifdef _WIN32
+    // A line ends in a bare line feed, as on every other platform.
+    (void)_setmode(_fileno(stdout), _O_BINARY);
+#endif
     // A process without a console loses the line silently.
     if (!line.empty()) {
         (void)std::fwrite(line.data(), 1, line.size(), stdout);

@@ -5,7 +5,9 @@
 
 namespace quorvin {
 
-unsigned long currentProcessId() { return static_cast<unsigned long>(getpid()); }
+unsigned long currentProcessId() {
+    return static_cast<unsigned long>(getpid());
+}
 
 void setReportInMessageBox(bool) {}
 

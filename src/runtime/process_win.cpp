@@ -13,9 +13,13 @@ namespace {
 std::atomic<bool> reportInMessageBox{false};
 }
 
-unsigned long currentProcessId() { return GetCurrentProcessId(); }
+unsigned long currentProcessId() {
+    return GetCurrentProcessId();
+}
 
-void setReportInMessageBox(bool enabled) { reportInMessageBox = enabled; }
+void setReportInMessageBox(bool enabled) {
+    reportInMessageBox = enabled;
+}
 
 void reportFatal(std::string_view text) {
     if (reportInMessageBox) {

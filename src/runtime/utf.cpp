@@ -42,7 +42,8 @@ char32_t decodeUtf8(std::string_view text, size_t& i) {
         codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
     }
     // Overlong forms, surrogates and values past U+10FFFF are not characters.
-    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+    if (codePoint < minimum || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
         ++i;
         return replacementCharacter;
     }

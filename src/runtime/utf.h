@@ -21,7 +21,8 @@ inline std::wstring toWide(std::string_view text) {
 }
 
 inline std::string fromWide(std::wstring_view text) {
-    return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+    return utf16ToUtf8(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 #endif
 

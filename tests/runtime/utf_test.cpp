@@ -7,7 +7,8 @@ using namespace quorvin;
 
 TEST(Utf, RoundTripsAllPlanes) {
     // ASCII, Latin-1, CJK, and two non-BMP characters (a musical symbol and an emoji).
-    std::string text = "plain \xC3\xA9t\xC3\xA9 \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9D\x84\x9E \xF0\x9F\x98\x80";
+    std::string text =
+        "plain \xC3\xA9t\xC3\xA9 \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9D\x84\x9E \xF0\x9F\x98\x80";
     std::u16string wide = utf8ToUtf16(text);
     EXPECT_EQ(wide, u"plain \u00e9t\u00e9 \u6587\u4ef6 \U0001D11E \U0001F600");
     EXPECT_EQ(utf16ToUtf8(wide), text);
@@ -44,6 +45,7 @@ TEST(Utf, MalformedUtf8BecomesReplacementCharacters) {
 TEST(Utf, UnpairedSurrogatesBecomeReplacementCharacters) {
     std::u16string highAlone = {u'a', char16_t(0xD83D), u'b'};
     std::u16string lowAlone = {char16_t(0xDE00)};
-    EXPECT_EQ(utf16ToUtf8(highAlone), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(utf16ToUtf8(highAlone), "a\xEF\xBF\xBD"
+                                      "b");
     EXPECT_EQ(utf16ToUtf8(lowAlone), "\xEF\xBF\xBD");
 }
