@@ -1,6 +1,9 @@
-# GoogleTest: the installed package natively, built from Debian's sources when cross-building.
-if(CMAKE_CROSSCOMPILING OR NOT UNIX)
-    set(QUORVIN_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
+# GoogleTest: the installed package natively, built from Debian's sources when cross-building
+# (or from any source tree named by QUORVIN_GTEST_SOURCE).
+if(CMAKE_CROSSCOMPILING AND NOT QUORVIN_GTEST_SOURCE)
+    set(QUORVIN_GTEST_SOURCE "/usr/src/googletest")
+endif()
+if(QUORVIN_GTEST_SOURCE)
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
