@@ -9,9 +9,13 @@ namespace {
 
 constexpr std::int32_t saturatedMax = 2147483647;
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 
 bool isWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
