@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 
 using namespace quorvin;
 
@@ -96,4 +97,24 @@ TEST(Errors, RunMainTurnsAnEscapingExceptionIntoStatusOne) {
     std::string printed = testing::internal::GetCapturedStderr();
     EXPECT_EQ(status, 1);
     EXPECT_EQ(printed, "Error: unhandled exception: cannot open file [IOError]\n");
+}
+
+TEST(ErrorsDeathTest, FatalSignalIsReportedWithStatusOne) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            installFatalSignalHandlers();
+            std::raise(SIGABRT);
+        },
+        testing::ExitedWithCode(1), "SIGABRT: Abnormal termination\\.");
+    EXPECT_EXIT(
+        {
+            installFatalSignalHandlers();
+            std::raise(SIGFPE);
+        },
+        testing::ExitedWithCode(1), "SIGFPE: Arithmetic error\\.");
+}
+
+TEST(Errors, ProcessIdIsTheSystemsOwn) {
+    EXPECT_GT(currentProcessId(), 0u);
 }
