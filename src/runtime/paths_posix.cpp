@@ -1,0 +1,20 @@
+// Absolute paths against the current directory on POSIX.
+#include "runtime/paths.h"
+
+#include <climits>
+#include <string>
+#include <unistd.h>
+
+namespace quorvin {
+
+std::string absoluteFolderPath(std::string_view path) {
+    std::string absolute(path);
+    if (absolute.empty() || absolute[0] != '/') {
+        char buffer[PATH_MAX];
+        std::string current = getcwd(buffer, sizeof buffer) ? buffer : "";
+        absolute = current + "/" + absolute;
+    }
+    return stripTrailingSeparators(absolute);
+}
+
+} // namespace quorvin

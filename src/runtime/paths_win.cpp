@@ -1,0 +1,25 @@
+// Absolute paths from GetFullPathNameW on Windows.
+#include "runtime/paths.h"
+#include "runtime/utf.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace quorvin {
+
+std::string absoluteFolderPath(std::string_view path) {
+    std::wstring wide = toWide(path);
+    DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return stripTrailingSeparators(path);
+    }
+    std::vector<wchar_t> buffer(needed + 1);
+    DWORD length = GetFullPathNameW(wide.c_str(), needed + 1, buffer.data(), nullptr);
+    if (length == 0 || length > needed) {
+        return stripTrailingSeparators(path);
+    }
+    return stripTrailingSeparators(fromWide(std::wstring_view(buffer.data(), length)));
+}
+
+} // namespace quorvin

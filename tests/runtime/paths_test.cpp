@@ -1,0 +1,46 @@
+// Folder arguments made absolute, with trailing separators stripped but roots kept.
+#include "runtime/paths.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvin;
+
+TEST(Paths, TrailingSeparatorsGoButRootsStay) {
+    struct Case {
+        const char* input;
+        const char* expected;
+    } cases[] = {
+        {"/srv/site/", "/srv/site"},
+        {"/srv/site//", "/srv/site"},
+        {"/", "/"},
+        {"//", "//"},
+        {"C:\\Site\\", "C:\\Site"},
+        {"C:\\", "C:\\"},
+        {"C:/", "C:/"},
+        {"\\\\server\\share\\", "\\\\server\\share\\"},
+        {"\\\\server\\share\\site\\", "\\\\server\\share\\site"},
+        {"site", "site"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(stripTrailingSeparators(c.input), c.expected) << c.input;
+    }
+}
+
+TEST(Paths, RelativeFoldersBecomeAbsolute) {
+    std::string absolute = absoluteFolderPath("some folder/");
+#ifdef _WIN32
+    ASSERT_GE(absolute.size(), 3u);
+    EXPECT_EQ(absolute[1], ':');
+    EXPECT_EQ(absolute.substr(absolute.size() - 12), "\\some folder");
+    EXPECT_EQ(absoluteFolderPath("Z:\\tmp\\site\\"), "Z:\\tmp\\site");
+    EXPECT_EQ(absoluteFolderPath("Z:/tmp/site"), "Z:\\tmp\\site");
+    EXPECT_EQ(absoluteFolderPath("Z:\\"), "Z:\\");
+#else
+    ASSERT_FALSE(absolute.empty());
+    EXPECT_EQ(absolute[0], '/');
+    EXPECT_EQ(absolute.substr(absolute.size() - 12), "/some folder");
+    EXPECT_EQ(absoluteFolderPath("/tmp/site/"), "/tmp/site");
+    EXPECT_EQ(absoluteFolderPath("/"), "/");
+#endif
+}
