@@ -1,0 +1,98 @@
+// File responses: the extension rule, the content type and reading the whole file.
+#include "server/fileresponse.h"
+
+#include "runtime/errors.h"
+#include "server/fs.h"
+#include "server/page.h"
+
+#include <cstddef>
+
+namespace quorvin {
+
+namespace {
+
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+constexpr std::size_t readPiece = 4000;
+
+[[noreturn]] void raiseTooLarge(const std::string& path) {
+    throw IOError("file too large to serve: " + path);
+}
+
+// Reads to the end: at once into a buffer of the known size, then in pieces for anything more.
+std::string readWhole(fs::FileReader& reader, const std::string& path) {
+    std::string content;
+    if (auto size = reader.size()) {
+        if (*size > maxFileResponseSize) {
+            raiseTooLarge(path);
+        }
+        content.resize(static_cast<std::size_t>(*size));
+        std::size_t filled = 0;
+        while (filled < content.size()) {
+            std::size_t count = reader.read(content.data() + filled, content.size() - filled);
+            if (count == 0) {
+                break;
+            }
+            filled += count;
+        }
+        content.resize(filled);
+    }
+    char piece[readPiece];
+    while (std::size_t count = reader.read(piece, sizeof piece)) {
+        if (content.size() + count > maxFileResponseSize) {
+            raiseTooLarge(path);
+        }
+        content.append(piece, count);
+    }
+    return content;
+}
+
+} // namespace
+
+std::string fileExtension(std::string_view path) {
+    for (std::size_t i = path.size(); i-- > 0;) {
+        char c = path[i];
+        if (isSeparator(c)) {
+            break;
+        }
+        bool segmentStart = i == 0 || isSeparator(path[i - 1]);
+        if (c == '.' && !segmentStart && i + 1 < path.size() && path[i + 1] != '.') {
+            return std::string(path.substr(i));
+        }
+    }
+    return {};
+}
+
+std::string mediaTypeOf(const ServerSettings& settings, std::string_view path) {
+    std::string ext = fileExtension(path);
+    if (ext.empty()) {
+        ext = ".txt";
+    }
+    std::string key = ext.substr(1);
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lookupMimeType(settings.mimeTable, key, "text/plain");
+}
+
+StaticResponse fileResponse(const ServerSettings& settings, const std::string& path) {
+    std::string mediaType = mediaTypeOf(settings, path);
+    std::unique_ptr<fs::FileReader> reader = fs::FileReader::open(path);
+    if (!reader) {
+        throw IOError("cannot open: " + path);
+    }
+    if (!reader->isDiskFile()) {
+        return notFoundResponse(settings);
+    }
+    StaticResponse response;
+    response.status = 200;
+    response.body = readWhole(*reader, path);
+    response.headers = makeHeaderTable({{"Content-Type", mediaType}});
+    return response;
+}
+
+} // namespace quorvin

@@ -1,0 +1,29 @@
+// Responses that carry a whole file, typed by its extension.
+#pragma once
+
+#include "server/settings.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvin {
+
+// Files above this size are refused rather than risk exhausting a 32-bit address space: the
+// response message holds the body a second time.
+inline constexpr std::uint64_t maxFileResponseSize = 256u * 1024u * 1024u;
+
+// The extension of the last path segment with its dot (".gz" for "a.tar.gz"), or "" when the
+// segment has none: a leading dot, a final dot and a dot followed by a dot do not count.
+std::string fileExtension(std::string_view path);
+
+// Status 200, every byte of the file, and one content-type header from the MIME table
+// ("text/plain" when the extension is missing or unknown). Raises IOError "cannot open: <path>"
+// when the file cannot be opened and IOError for a read error or a file too large to hold.
+// Something that opens but is no disk file (a device, a pipe) is answered with the 404 page.
+StaticResponse fileResponse(const ServerSettings& settings, const std::string& path);
+
+// The media type for a path, as fileResponse chooses it.
+std::string mediaTypeOf(const ServerSettings& settings, std::string_view path);
+
+} // namespace quorvin

@@ -1,0 +1,68 @@
+// Read-only access to the served folder: attribute tests, directory enumeration, file reading.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quorvin::fs {
+
+// The separator that joins path segments on this platform.
+#ifdef _WIN32
+inline constexpr char pathSeparator = '\\';
+#else
+inline constexpr char pathSeparator = '/';
+#endif
+
+// What the attributes of a path say; Missing when they cannot be read at all.
+enum class PathKind { Missing, Directory, File };
+
+PathKind pathKind(const std::string& path);
+
+// The names in one directory, "." and ".." included, in the order the system gives them.
+class DirectoryEnumeration {
+public:
+    // Starts enumerating; when that fails, `started()` is false and there are no entries.
+    explicit DirectoryEnumeration(const std::string& directory);
+    ~DirectoryEnumeration();
+    DirectoryEnumeration(const DirectoryEnumeration&) = delete;
+    DirectoryEnumeration& operator=(const DirectoryEnumeration&) = delete;
+
+    bool started() const;
+    // The next name as UTF-8, or nothing at the normal end. A failure part-way ends the
+    // enumeration and raises OSError with the system's code and an empty message.
+    std::optional<std::string> next();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// A file opened for reading in byte mode; closed on destruction. Reads go in pieces, so a
+// caller may hold the whole content or pass it on chunk by chunk.
+class FileReader {
+public:
+    // Nothing when the file cannot be opened.
+    static std::unique_ptr<FileReader> open(const std::string& path);
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // True only for a regular file on disk (not a device, pipe, console or socket).
+    bool isDiskFile() const;
+    // The size in bytes when the system can tell it.
+    std::optional<std::uint64_t> size() const;
+    // Up to `capacity` bytes into `buffer`; 0 at the end of the file. A read error raises
+    // IOError naming the C runtime error number and text.
+    std::size_t read(char* buffer, std::size_t capacity);
+
+private:
+    struct State;
+    explicit FileReader(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+} // namespace quorvin::fs

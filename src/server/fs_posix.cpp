@@ -1,0 +1,123 @@
+// POSIX backend of the served-folder access: stat, opendir/readdir and stdio over open(2).
+#include "server/fs.h"
+
+#include "runtime/errors.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvin::fs {
+
+PathKind pathKind(const std::string& path) {
+    struct stat info {};
+    if (path.find('\0') != std::string::npos || ::stat(path.c_str(), &info) != 0) {
+        return PathKind::Missing;
+    }
+    return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::File;
+}
+
+struct DirectoryEnumeration::State {
+    DIR* dir = nullptr;
+};
+
+DirectoryEnumeration::DirectoryEnumeration(const std::string& directory)
+    : state_(std::make_unique<State>()) {
+    if (directory.find('\0') == std::string::npos) {
+        state_->dir = ::opendir(directory.c_str());
+    }
+}
+
+DirectoryEnumeration::~DirectoryEnumeration() {
+    if (state_->dir != nullptr) {
+        ::closedir(state_->dir);
+    }
+}
+
+bool DirectoryEnumeration::started() const {
+    return state_->dir != nullptr;
+}
+
+std::optional<std::string> DirectoryEnumeration::next() {
+    if (state_->dir == nullptr) {
+        return std::nullopt;
+    }
+    // readdir signals both the end and an error with a null result; only errno tells them apart.
+    errno = 0;
+    dirent* entry = ::readdir(state_->dir);
+    if (entry != nullptr) {
+        return std::string(entry->d_name);
+    }
+    int code = errno;
+    ::closedir(state_->dir);
+    state_->dir = nullptr;
+    if (code != 0) {
+        throw OSError(code, "");
+    }
+    return std::nullopt;
+}
+
+struct FileReader::State {
+    std::FILE* file = nullptr;
+    struct stat info {};
+};
+
+FileReader::FileReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+FileReader::~FileReader() {
+    std::fclose(state_->file);
+}
+
+std::unique_ptr<FileReader> FileReader::open(const std::string& path) {
+    if (path.find('\0') != std::string::npos) {
+        return nullptr;
+    }
+    // O_NONBLOCK keeps the open itself from waiting on a FIFO for a writer; the caller then
+    // sees from isDiskFile() that it is no file to serve.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    auto state = std::make_unique<State>();
+    // A folder opens under POSIX but, as on Windows, cannot be read as a file.
+    if (::fstat(fd, &state->info) != 0 || S_ISDIR(state->info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    state->file = ::fdopen(fd, "rb");
+    if (state->file == nullptr) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<FileReader>(new FileReader(std::move(state)));
+}
+
+bool FileReader::isDiskFile() const {
+    return S_ISREG(state_->info.st_mode);
+}
+
+std::optional<std::uint64_t> FileReader::size() const {
+    if (!S_ISREG(state_->info.st_mode) || state_->info.st_size < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(state_->info.st_size);
+}
+
+std::size_t FileReader::read(char* buffer, std::size_t capacity) {
+    std::size_t count = std::fread(buffer, 1, capacity, state_->file);
+    if (count < capacity && std::ferror(state_->file)) {
+        int code = errno;
+        throw IOError("read error " + std::to_string(code) + ": " + std::strerror(code));
+    }
+    return count;
+}
+
+} // namespace quorvin::fs

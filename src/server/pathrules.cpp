@@ -1,0 +1,170 @@
+// Segment-wise joining of request paths, the existence tests and the refusal of unsafe names.
+#include "server/pathrules.h"
+
+#include "server/fs.h"
+
+#include <array>
+#include <cstddef>
+#include <vector>
+
+namespace quorvin {
+
+namespace {
+
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+std::vector<std::string_view> splitSegments(std::string_view path) {
+    std::vector<std::string_view> segments;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || isSeparator(path[i])) {
+            if (i > start) {
+                segments.push_back(path.substr(start, i - start));
+            }
+            start = i + 1;
+        }
+    }
+    return segments;
+}
+
+// Adds the segments of `path` to `kept`; ".." never removes an entry below `floor`.
+void appendSegments(std::vector<std::string_view>& kept, std::string_view path, std::size_t floor) {
+    for (std::string_view segment : splitSegments(path)) {
+        if (segment == ".") {
+            continue;
+        }
+        if (segment == "..") {
+            if (kept.size() > floor) {
+                kept.pop_back();
+            }
+            continue;
+        }
+        kept.push_back(segment);
+    }
+}
+
+// Two leading separators name a network share (\\server\share); keep both. Any other number
+// of leading separators gives one.
+std::string leadingSeparators(std::string_view root, char separator) {
+    if (root.empty() || !isSeparator(root[0])) {
+        return {};
+    }
+    bool share = root.size() > 2 && isSeparator(root[1]) && !isSeparator(root[2]);
+    return std::string(share ? 2 : 1, separator);
+}
+
+std::string joinSegments(std::string prefix, const std::vector<std::string_view>& segments,
+                         char separator) {
+    std::string result = std::move(prefix);
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        if (i > 0) {
+            result += separator;
+        }
+        result += segments[i];
+    }
+    return result;
+}
+
+char asciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool isReservedDeviceName(std::string_view segment) {
+    // The device is opened whatever follows the first dot, and spaces before it are ignored.
+    std::string_view base = segment.substr(0, segment.find('.'));
+    while (!base.empty() && base.back() == ' ') {
+        base.remove_suffix(1);
+    }
+    std::string upper;
+    for (char c : base) {
+        upper += asciiUpper(c);
+    }
+    static constexpr std::array<std::string_view, 6> plain = {"CON", "PRN",    "AUX",
+                                                              "NUL", "CONIN$", "CONOUT$"};
+    for (std::string_view name : plain) {
+        if (upper == name) {
+            return true;
+        }
+    }
+    if (upper.size() < 4 || (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0)) {
+        return false;
+    }
+    std::string_view number = std::string_view(upper).substr(3);
+    // COM1-COM9 and LPT1-LPT9, and the superscript digits 1-3 that Windows also maps to ports.
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+} // namespace
+
+namespace detail {
+
+std::string joinRequestPath(std::string_view root, std::string_view decodedPath, char separator) {
+    std::vector<std::string_view> kept;
+    appendSegments(kept, root, 0);
+    appendSegments(kept, decodedPath, kept.size());
+    std::string result = joinSegments(leadingSeparators(root, separator), kept, separator);
+
+    bool trailing = decodedPath.empty() ? !root.empty() && isSeparator(root.back())
+                                        : isSeparator(decodedPath.back());
+    if (trailing && (result.empty() || result.back() != separator)) {
+        result += separator;
+    }
+    return result;
+}
+
+std::string normalisePath(std::string_view path, char separator) {
+    std::vector<std::string_view> kept;
+    appendSegments(kept, path, 0);
+    return joinSegments(leadingSeparators(path, separator), kept, separator);
+}
+
+bool isWindowsRewrittenSegment(std::string_view segment) {
+    if (segment == "." || segment == "..") {
+        return false;
+    }
+    if (!segment.empty() && (segment.back() == '.' || segment.back() == ' ')) {
+        return true;
+    }
+    return segment.find(':') != std::string_view::npos || isReservedDeviceName(segment);
+}
+
+bool isServablePathFor(std::string_view decodedPath, bool windowsRules) {
+    if (decodedPath.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    if (windowsRules) {
+        for (std::string_view segment : splitSegments(decodedPath)) {
+            if (isWindowsRewrittenSegment(segment)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace detail
+
+std::string mapRequestPath(std::string_view root, std::string_view decodedPath) {
+    return detail::joinRequestPath(root, decodedPath, fs::pathSeparator);
+}
+
+bool directoryExists(const std::string& path) {
+    return fs::pathKind(path) == fs::PathKind::Directory;
+}
+
+bool fileExists(const std::string& path) {
+    return fs::pathKind(path) == fs::PathKind::File;
+}
+
+bool isServablePath(std::string_view decodedPath) {
+#ifdef _WIN32
+    return detail::isServablePathFor(decodedPath, true);
+#else
+    return detail::isServablePathFor(decodedPath, false);
+#endif
+}
+
+} // namespace quorvin

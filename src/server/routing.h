@@ -1,0 +1,22 @@
+// Which response a request gets: the decision between listing, file and error pages.
+#pragma once
+
+#include "http/httpcore.h"
+#include "server/settings.h"
+
+#include <string>
+#include <string_view>
+
+namespace quorvin {
+
+// The URL path as the file rules see it: "%20" becomes a space, then %XX escapes are decoded
+// and '+' becomes a space.
+std::string decodeRequestPath(std::string_view urlPath);
+
+// The response for a request with this method and URL path (as received). Anything but GET gets
+// the 501 page without touching the file system; a path that names neither a directory nor a
+// file, or that may not be handed to the file API (isServablePath), gets the 404 page.
+StaticResponse chooseResponse(const ServerSettings& settings, RequestMethod method,
+                              std::string_view urlPath);
+
+} // namespace quorvin

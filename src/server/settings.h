@@ -1,0 +1,39 @@
+// The records the static file service shares: launch settings, responses, and filled text
+// templates.
+#pragma once
+
+#include "http/headers.h"
+#include "http/httpcore.h"
+#include "server/mimetable.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace quorvin {
+
+// Built once per launch; copies share the MIME table.
+struct ServerSettings {
+    bool logRequests = false;
+    std::string rootDirectory;
+    MimeTable mimeTable;
+    std::uint16_t listenPort = 0;
+    std::string listenAddress;
+    std::string serverName;
+    std::string serverVersion;
+};
+
+// What every response builder returns; `headers` is never null.
+struct StaticResponse {
+    StatusCode status = 200;
+    std::string body;
+    HeaderTable headers = makeHeaderTable();
+};
+
+// Fills "$1", "$2", ... with the values (verbatim, never rescanned) and "$$" with one '$';
+// every other character, a '$' before anything else included, is copied. An index of 0 or
+// beyond the values raises ValueError "invalid format string".
+std::string fillTemplate(std::string_view pattern, std::initializer_list<std::string_view> values);
+
+} // namespace quorvin
