@@ -1,0 +1,210 @@
+// The portable part of the event loop: the step, the timer heap, the callback FIFO and the
+// thread's dispatcher.
+#include "async/asyncdispatch.h"
+
+#include "async/callbackqueue.h"
+#include "async/iobackend.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace quorvin {
+
+namespace {
+
+bool laterTimer(const auto& a, const auto& b) {
+    return a.finishAt > b.finishAt;
+}
+
+constexpr std::int64_t nanosPerMilli = 1'000'000;
+
+} // namespace
+
+PDispatcher::PDispatcher()
+    : backend_(detail::createIoBackend()), callbacks_(std::make_unique<detail::RingQueue>(64)) {
+    handles_.reserve(64);
+}
+
+PDispatcher::~PDispatcher() {
+    // Dropping a queued callback, a timer or an undelivered record can release a waiting
+    // procedure, and its locals may start or queue more work on this dispatcher; keep dropping
+    // until nothing is left.
+    while (dropEverything()) {
+    }
+}
+
+bool PDispatcher::dropEverything() {
+    bool dropped = false;
+    if (!callbacks_->empty()) {
+        detail::RingQueue queued = std::move(*callbacks_);
+        *callbacks_ = detail::RingQueue(64);
+        dropped = true;
+    }
+    if (!timers_.empty()) {
+        std::vector<Timer> timers = std::move(timers_);
+        timers_.clear();
+        dropped = true;
+    }
+    return detail::dropUndelivered(*backend_) || dropped;
+}
+
+void PDispatcher::registerHandle(AsyncFD fd) {
+    detail::associateHandle(*backend_, fd);
+    handles_.insert(fd);
+}
+
+void PDispatcher::unregisterHandle(AsyncFD fd) {
+    if (handles_.erase(fd) != 0) {
+        detail::dissociateHandle(*backend_, fd);
+    }
+}
+
+void PDispatcher::verifyPresence(AsyncFD fd) const {
+    if (!handles_.contains(fd)) {
+        throw ValueError("Operation performed on a socket which has not been registered with the "
+                         "dispatcher yet.");
+    }
+}
+
+std::size_t PDispatcher::callbackCount() const noexcept {
+    return callbacks_->size();
+}
+
+void PDispatcher::queueCallback(Callback cb) {
+    callbacks_->push(std::move(cb));
+}
+
+void PDispatcher::addTimer(std::int64_t finishAt, Future<void> future) {
+    timers_.push_back(Timer{finishAt, std::move(future)});
+    std::push_heap(timers_.begin(), timers_.end(), laterTimer<Timer, Timer>);
+}
+
+std::optional<std::int32_t> PDispatcher::expireTimers() {
+    std::size_t limit = timers_.size();
+    const std::int64_t now = monotonicNow();
+    // Timers added by the futures completed here wait for the next step.
+    while (limit > 0 && !timers_.empty() && timers_.front().finishAt <= now) {
+        std::pop_heap(timers_.begin(), timers_.end(), laterTimer<Timer, Timer>);
+        Future<void> future = std::move(timers_.back().future);
+        timers_.pop_back();
+        --limit;
+        didWork_ = true;
+        // A timer future that someone else finished already is left as it is.
+        if (!future.finished()) {
+            future.complete();
+        }
+    }
+    if (timers_.empty()) {
+        return std::nullopt;
+    }
+    std::int64_t delay = (timers_.front().finishAt - monotonicNow()) / nanosPerMilli;
+    if (delay > std::numeric_limits<std::int32_t>::max() - 1 ||
+        delay < std::numeric_limits<std::int32_t>::min()) {
+        throw RangeError("timer delay out of range");
+    }
+    return static_cast<std::int32_t>(delay) + 1;
+}
+
+std::int32_t PDispatcher::waitTime(std::int32_t timeoutMs,
+                                   std::optional<std::int32_t> nextTimer) const {
+    if (!callbacks_->empty()) {
+        return 0;
+    }
+    if (!nextTimer) {
+        return timeoutMs;
+    }
+    std::int32_t untilTimer = std::max<std::int32_t>(*nextTimer, 0);
+    // A step without a time-out still wakes up for its timers.
+    return timeoutMs < 0 ? untilTimer : std::min(timeoutMs, untilTimer);
+}
+
+void PDispatcher::runPendingCallbacks() {
+    while (!callbacks_->empty()) {
+        Callback cb = callbacks_->pop();
+        didWork_ = true;
+        cb();
+    }
+}
+
+bool PDispatcher::runOnce(std::int32_t timeoutMs) {
+    if (handles_.empty() && timers_.empty() && callbacks_->empty()) {
+        throw ValueError("No handles or timers registered in dispatcher.");
+    }
+    didWork_ = false;
+    std::optional<std::int32_t> nextTimer = expireTimers();
+    if (detail::runOneCompletion(*backend_, waitTime(timeoutMs, nextTimer))) {
+        didWork_ = true;
+    }
+    expireTimers();
+    runPendingCallbacks();
+    return didWork_;
+}
+
+void PDispatcher::runLoopForever() {
+    for (;;) {
+        poll(500);
+    }
+}
+
+namespace {
+
+thread_local PDispatcher* gDisp = nullptr;
+
+// Destroys the thread's dispatcher when the thread ends. gDisp stays set while the dispatcher is
+// being destroyed, so that code run by its teardown still finds it.
+struct DispatcherReaper {
+    bool armed = false;
+    ~DispatcherReaper() {
+        if (armed) {
+            delete gDisp;
+            gDisp = nullptr;
+            scheduleHook = nullptr;
+        }
+    }
+};
+thread_local DispatcherReaper reaper;
+
+void queueOnCurrentDispatcher(Callback cb) {
+    currentDispatcher().queueCallback(std::move(cb));
+}
+
+} // namespace
+
+PDispatcher& currentDispatcher() {
+    if (gDisp == nullptr) {
+        startupSockets();
+        gDisp = new PDispatcher();
+        reaper.armed = true;
+        if (scheduleHook == nullptr) {
+            scheduleHook = queueOnCurrentDispatcher;
+        }
+    }
+    return *gDisp;
+}
+
+void registerHandle(AsyncFD fd) {
+    currentDispatcher().registerHandle(fd);
+}
+void unregisterHandle(AsyncFD fd) {
+    currentDispatcher().unregisterHandle(fd);
+}
+void verifyPresence(AsyncFD fd) {
+    currentDispatcher().verifyPresence(fd);
+}
+bool runOnce(std::int32_t timeoutMs) {
+    return currentDispatcher().runOnce(timeoutMs);
+}
+void poll(std::int32_t timeoutMs) {
+    currentDispatcher().poll(timeoutMs);
+}
+void runLoopForever() {
+    currentDispatcher().runLoopForever();
+}
+
+Future<void> sleepAsync(std::int32_t ms) {
+    Future<void> future = makeFuture<void>("sleepAsync");
+    currentDispatcher().addTimer(monotonicNow() + std::int64_t{ms} * nanosPerMilli, future);
+    return future;
+}
+
+} // namespace quorvin

@@ -1,0 +1,167 @@
+// The loop's completion machinery on epoll: readiness becomes completed operations, delivered one
+// per step.
+#include "async/iobackend_posix.h"
+
+#include <cerrno>
+#include <ctime>
+#include <deque>
+#include <sys/epoll.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace quorvin {
+
+std::int64_t monotonicNow() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+namespace detail {
+
+// Every registered socket is watched for both directions, edge triggered, from registration on.
+// An operation is attempted when it starts; one that would block waits in its socket's queue for
+// that direction, and each readiness edge retries the queue from the front until a call would
+// block again. Ended operations move to `ready`, from which each step delivers one.
+struct IoBackend {
+    struct Waiting {
+        std::deque<RecordPtr> readers;
+        std::deque<RecordPtr> writers;
+    };
+
+    int epollFd = -1;
+    std::unordered_map<AsyncFD, Waiting> sockets;
+    std::deque<RecordPtr> ready;
+
+    void drain(std::deque<RecordPtr>& queue) {
+        while (!queue.empty() && queue.front()->attempt(*queue.front())) {
+            ready.push_back(std::move(queue.front()));
+            queue.pop_front();
+        }
+    }
+
+    void onEvent(const epoll_event& event) {
+        auto found = sockets.find(event.data.fd);
+        if (found == sockets.end()) {
+            return;
+        }
+        if ((event.events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0) {
+            drain(found->second.readers);
+        }
+        if ((event.events & (EPOLLOUT | EPOLLHUP | EPOLLERR)) != 0) {
+            drain(found->second.writers);
+        }
+    }
+
+    // Waits for readiness until an operation has ended or the wait time has passed.
+    void waitForReadiness(std::int32_t waitMs) {
+        const std::int64_t deadline = monotonicNow() + std::int64_t{waitMs} * 1'000'000;
+        epoll_event events[64];
+        for (;;) {
+            int timeout = -1;
+            if (waitMs >= 0) {
+                std::int64_t left = deadline - monotonicNow();
+                timeout = left <= 0 ? 0 : static_cast<int>((left + 999'999) / 1'000'000);
+            }
+            int count = epoll_wait(epollFd, events, 64, timeout);
+            if (count < 0 && errno != EINTR) {
+                throw lastOsError();
+            }
+            for (int i = 0; i < count; ++i) {
+                onEvent(events[i]);
+            }
+            // Readiness that ended nothing (a partial send, an event for an idle socket) does not
+            // end the step early.
+            if (!ready.empty() || count == 0 || timeout == 0) {
+                return;
+            }
+        }
+    }
+};
+
+void IoBackendDeleter::operator()(IoBackend* backend) const noexcept {
+    if (backend->epollFd >= 0) {
+        ::close(backend->epollFd);
+    }
+    delete backend;
+}
+
+std::unique_ptr<IoBackend, IoBackendDeleter> createIoBackend() {
+    std::unique_ptr<IoBackend, IoBackendDeleter> backend(new IoBackend);
+    backend->epollFd = epoll_create1(EPOLL_CLOEXEC);
+    if (backend->epollFd < 0) {
+        throw lastOsError();
+    }
+    return backend;
+}
+
+void associateHandle(IoBackend& backend, AsyncFD fd) {
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
+    event.data.fd = static_cast<int>(fd);
+    if (epoll_ctl(backend.epollFd, EPOLL_CTL_ADD, static_cast<int>(fd), &event) != 0) {
+        throw lastOsError();
+    }
+    backend.sockets[fd];
+}
+
+void dissociateHandle(IoBackend& backend, AsyncFD fd) {
+    epoll_ctl(backend.epollFd, EPOLL_CTL_DEL, static_cast<int>(fd), nullptr);
+    auto found = backend.sockets.find(fd);
+    if (found == backend.sockets.end()) {
+        return;
+    }
+    IoBackend::Waiting waiting = std::move(found->second);
+    backend.sockets.erase(found);
+    // What the system does to overlapped operations of a closed socket: they end, aborted.
+    for (auto* queue : {&waiting.readers, &waiting.writers}) {
+        for (RecordPtr& record : *queue) {
+            record->error = ECANCELED;
+            backend.ready.push_back(std::move(record));
+        }
+    }
+}
+
+bool runOneCompletion(IoBackend& backend, std::int32_t waitMs) {
+    if (backend.ready.empty()) {
+        backend.waitForReadiness(waitMs);
+    }
+    if (backend.ready.empty()) {
+        return false;
+    }
+    RecordPtr record = std::move(backend.ready.front());
+    backend.ready.pop_front();
+    record->cb(record->fd, record->bytes, record->error);
+    return true;
+}
+
+bool dropUndelivered(IoBackend& backend) {
+    std::deque<RecordPtr> dropped = std::move(backend.ready);
+    backend.ready.clear();
+    for (auto& [fd, waiting] : backend.sockets) {
+        for (auto* queue : {&waiting.readers, &waiting.writers}) {
+            for (RecordPtr& record : *queue) {
+                dropped.push_back(std::move(record));
+            }
+            queue->clear();
+        }
+    }
+    return !dropped.empty();
+}
+
+RecordPtr startOperation(IoBackend& backend, RecordPtr record, Direction direction) {
+    IoBackend::Waiting& waiting = backend.sockets[record->fd];
+    std::deque<RecordPtr>& queue = direction == Direction::Read ? waiting.readers : waiting.writers;
+    if (queue.empty() && record->attempt(*record)) {
+        return record;
+    }
+    queue.push_back(std::move(record));
+    return nullptr;
+}
+
+void postCompletion(IoBackend& backend, RecordPtr record) {
+    backend.ready.push_back(std::move(record));
+}
+
+} // namespace detail
+} // namespace quorvin
