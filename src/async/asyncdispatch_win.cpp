@@ -1,0 +1,110 @@
+// The loop's completion machinery on one I/O completion port, and monotonic time.
+#include "async/completionrecord_win.h"
+#include "async/iobackend.h"
+
+namespace quorvin {
+
+std::int64_t monotonicNow() {
+    static const std::int64_t frequency = [] {
+        LARGE_INTEGER value;
+        QueryPerformanceFrequency(&value);
+        return static_cast<std::int64_t>(value.QuadPart);
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    // Whole seconds and the remainder apart: exact for every frequency, with no overflow.
+    std::int64_t ticks = counter.QuadPart;
+    return ticks / frequency * 1'000'000'000 + ticks % frequency * 1'000'000'000 / frequency;
+}
+
+namespace detail {
+
+struct IoBackend {
+    HANDLE port = nullptr;
+};
+
+void releaseRecord(CompletionRecord* record) noexcept {
+    if (--record->references == 0) {
+        delete record;
+    }
+}
+
+void IoBackendDeleter::operator()(IoBackend* backend) const noexcept {
+    if (backend->port != nullptr) {
+        CloseHandle(backend->port);
+    }
+    delete backend;
+}
+
+std::unique_ptr<IoBackend, IoBackendDeleter> createIoBackend() {
+    std::unique_ptr<IoBackend, IoBackendDeleter> backend(new IoBackend);
+    backend->port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+    if (backend->port == nullptr) {
+        throw lastOsError();
+    }
+    return backend;
+}
+
+void associateHandle(IoBackend& backend, AsyncFD fd) {
+    HANDLE handle = reinterpret_cast<HANDLE>(fd);
+    if (CreateIoCompletionPort(handle, backend.port, static_cast<ULONG_PTR>(fd), 1) == nullptr) {
+        throw lastOsError();
+    }
+}
+
+// A socket stays associated with the port until it is closed.
+void dissociateHandle(IoBackend&, AsyncFD) {}
+
+namespace {
+
+// The loop's reference: the one that stands for the operation in the system.
+struct PendingRef {
+    CompletionRecord* record;
+    ~PendingRef() {
+        if (record != nullptr) {
+            releaseRecord(record);
+        }
+    }
+};
+
+void checkKey(const CompletionRecord& record, ULONG_PTR key) {
+    assertCondition(record.data.fd == static_cast<AsyncFD>(key),
+                    "customOverlapped.data.fd == lpCompletionKey.AsyncFD");
+}
+
+} // namespace
+
+bool runOneCompletion(IoBackend& backend, std::int32_t waitMs) {
+    DWORD bytes = 0;
+    ULONG_PTR key = 0;
+    OVERLAPPED* overlapped = nullptr;
+    DWORD wait = waitMs < 0 ? INFINITE : static_cast<DWORD>(waitMs);
+    BOOL ok = GetQueuedCompletionStatus(backend.port, &bytes, &key, &overlapped, wait);
+    PendingRef pending{overlapped == nullptr ? nullptr : fromOverlapped(overlapped)};
+    if (ok) {
+        if (pending.record == nullptr) {
+            return true;
+        }
+        checkKey(*pending.record, key);
+        pending.record->data.cb(pending.record->data.fd, bytes, -1);
+        return true;
+    }
+    DWORD code = GetLastError();
+    if (pending.record != nullptr) {
+        checkKey(*pending.record, key);
+        pending.record->data.cb(pending.record->data.fd, bytes, static_cast<std::int32_t>(code));
+        return true;
+    }
+    if (code == WAIT_TIMEOUT) {
+        return false;
+    }
+    throw OSError(static_cast<int>(code));
+}
+
+// Records still in the system cannot be taken back; the port delivers them or they go with it.
+bool dropUndelivered(IoBackend&) {
+    return false;
+}
+
+} // namespace detail
+} // namespace quorvin

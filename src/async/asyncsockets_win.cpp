@@ -1,0 +1,303 @@
+// Socket operations as overlapped Windows Sockets calls, and the plain socket functions.
+#include "async/completionrecord_win.h"
+#include "async/socketcompletion.h"
+
+#include <array>
+#include <mswsock.h>
+#include <mutex>
+#include <ws2tcpip.h>
+
+namespace quorvin {
+
+const int osAfInet = AF_INET;
+const int osAfInet6 = AF_INET6;
+const int osSockStream = SOCK_STREAM;
+const int osIpprotoTcp = IPPROTO_TCP;
+const int osSolSocket = SOL_SOCKET;
+const int osSoAcceptConn = SO_ACCEPTCONN;
+const int osSoBroadcast = SO_BROADCAST;
+const int osSoDebug = SO_DEBUG;
+const int osSoDontRoute = SO_DONTROUTE;
+const int osSoKeepAlive = SO_KEEPALIVE;
+const int osSoOobInline = SO_OOBINLINE;
+const int osSoReuseAddr = SO_REUSEADDR;
+const int osTcpNoDelay = TCP_NODELAY;
+const int osSomaxconn = SOMAXCONN;
+
+namespace {
+
+using detail::OperationRef;
+
+// Fetched once at start-up, read-only afterwards.
+LPFN_CONNECTEX connectEx = nullptr;
+LPFN_ACCEPTEX acceptEx = nullptr;
+LPFN_GETACCEPTEXSOCKADDRS getAcceptExSockaddrs = nullptr;
+
+// The address lengths AcceptEx needs: the largest socket address (IPv6, 28 bytes) plus 16.
+constexpr DWORD acceptAddressLength = 44;
+constexpr std::size_t acceptBufferSize = 1024;
+
+SOCKET asSocket(SocketHandle handle) {
+    return static_cast<SOCKET>(handle);
+}
+
+template <class Function>
+void fetchExtension(SOCKET socket, GUID id, Function& function) {
+    DWORD bytes = 0;
+    if (WSAIoctl(socket, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &function,
+                 sizeof function, &bytes, nullptr, nullptr) != 0) {
+        int code = WSAGetLastError();
+        closesocket(socket);
+        throw OSError(code);
+    }
+}
+
+void startSocketLibrary() {
+    WSADATA data;
+    int status = WSAStartup(0x0101, &data);
+    if (status != 0) {
+        throw OSError(status);
+    }
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (probe == INVALID_SOCKET) {
+        throw OSError(WSAGetLastError());
+    }
+    fetchExtension(probe, GUID(WSAID_CONNECTEX), connectEx);
+    fetchExtension(probe, GUID(WSAID_ACCEPTEX), acceptEx);
+    fetchExtension(probe, GUID(WSAID_GETACCEPTEXSOCKADDRS), getAcceptExSockaddrs);
+    closesocket(probe);
+}
+
+void failAcceptAttempt(const Future<AcceptResult>& future, AsyncFD listener, SocketHandle client,
+                       SocketFlags flags, std::int32_t code) {
+    closeOsSocket(client);
+    detail::failAccept(future, listener, flags, code);
+}
+
+void acceptConnection(const Future<AcceptResult>& future, AsyncFD listener, SocketHandle client,
+                      char* buffer, SocketFlags flags) {
+    SOCKET listening = asSocket(listener);
+    if (setsockopt(asSocket(client), SOL_SOCKET, SO_UPDATE_ACCEPT_CONTEXT,
+                   reinterpret_cast<const char*>(&listening), sizeof listening) != 0) {
+        failAcceptAttempt(future, listener, client, flags, WSAGetLastError());
+        return;
+    }
+    sockaddr* local = nullptr;
+    sockaddr* remote = nullptr;
+    int localLength = 0;
+    int remoteLength = 0;
+    getAcceptExSockaddrs(buffer, 0, acceptAddressLength, acceptAddressLength, &local, &localLength,
+                         &remote, &remoteLength);
+    std::string address;
+    try {
+        address = getAddrString(remote);
+        registerHandle(client);
+    } catch (...) {
+        closeOsSocket(client);
+        future.fail(std::current_exception());
+        return;
+    }
+    future.complete(AcceptResult{std::move(address), client});
+}
+
+} // namespace
+
+void startupSockets() {
+    static std::once_flag started;
+    std::call_once(started, startSocketLibrary);
+}
+
+bool isDisconnectError(SocketFlags flags, std::int32_t code) {
+    if (!flags.contains(SocketFlag::IgnoreDisconnect)) {
+        return false;
+    }
+    return code == WSAENETRESET || code == WSAECONNABORTED || code == WSAECONNRESET ||
+           code == WSAEDISCON || code == ERROR_NETNAME_DELETED;
+}
+
+Future<std::int32_t> recvInto(AsyncFD fd, void* buffer, std::int32_t size, SocketFlags flags) {
+    verifyPresence(fd);
+    assertCondition(!flags.contains(SocketFlag::Peek), "SocketFlag.Peek notin flags",
+                    "Peek not supported on Windows.");
+    assertCondition(size >= 0, "size >= 0");
+    Future<std::int32_t> future = makeFuture<std::int32_t>("recvInto");
+    OperationRef operation(fd, [future, flags](AsyncFD, std::uint32_t bytes, std::int32_t error) {
+        detail::finishRecv(future, flags, bytes, error);
+    });
+    WSABUF descriptor{static_cast<ULONG>(size), static_cast<CHAR*>(buffer)};
+    DWORD received = 0;
+    DWORD recvFlags = 0;
+    int result = WSARecv(asSocket(fd), &descriptor, 1, &received, &recvFlags,
+                         operation.overlapped(), nullptr);
+    if (result == SOCKET_ERROR) {
+        int code = WSAGetLastError();
+        if (code == WSA_IO_PENDING) {
+            return future;
+        }
+        operation.dropPending();
+        if (isDisconnectError(flags, code)) {
+            future.complete(0);
+        } else {
+            future.fail(OSError(code));
+        }
+    } else if (result == 0 && received != 0) {
+        assertCondition(received <= static_cast<DWORD>(size), "bytesReceived <= size");
+        future.complete(static_cast<std::int32_t>(received));
+    } else if (result == 0 && operation.record().overlapped.Internal != STATUS_PENDING) {
+        future.complete(0);
+    }
+    return future;
+}
+
+Future<void> send(AsyncFD fd, const void* buffer, std::int32_t size, SocketFlags flags) {
+    verifyPresence(fd);
+    assertCondition(size >= 0, "size >= 0");
+    Future<void> future = makeFuture<void>("send");
+    OperationRef operation(fd, [future, flags](AsyncFD, std::uint32_t, std::int32_t error) {
+        detail::finishSend(future, flags, error);
+    });
+    WSABUF descriptor{static_cast<ULONG>(size), static_cast<CHAR*>(const_cast<void*>(buffer))};
+    DWORD sent = 0;
+    int result = WSASend(asSocket(fd), &descriptor, 1, &sent, 0, operation.overlapped(), nullptr);
+    if (result == SOCKET_ERROR) {
+        int code = WSAGetLastError();
+        if (code == WSA_IO_PENDING) {
+            return future;
+        }
+        operation.dropPending();
+        if (isDisconnectError(flags, code)) {
+            future.complete();
+        } else {
+            future.fail(OSError(code));
+        }
+        return future;
+    }
+    future.complete();
+    return future;
+}
+
+Future<AcceptResult> acceptAddr(AsyncFD listener, SocketFlags flags) {
+    verifyPresence(listener);
+    Future<AcceptResult> future = makeFuture<AcceptResult>("acceptAddr");
+    SocketHandle client = createOsSocket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (client == osInvalidSocket) {
+        throw lastOsError();
+    }
+    auto buffer = std::make_shared<std::array<char, acceptBufferSize>>();
+    OperationRef operation(
+        listener, [future, client, buffer, flags](AsyncFD fd, std::uint32_t, std::int32_t error) {
+            if (future.finished()) {
+                return;
+            }
+            if (error == -1) {
+                acceptConnection(future, fd, client, buffer->data(), flags);
+            } else {
+                failAcceptAttempt(future, fd, client, flags, error);
+            }
+        });
+    DWORD received = 0;
+    if (acceptEx(asSocket(listener), asSocket(client), buffer->data(), 0, acceptAddressLength,
+                 acceptAddressLength, &received, operation.overlapped())) {
+        acceptConnection(future, listener, client, buffer->data(), flags);
+        return future;
+    }
+    int code = WSAGetLastError();
+    if (code == ERROR_IO_PENDING) {
+        return future;
+    }
+    operation.dropPending();
+    failAcceptAttempt(future, listener, client, flags, code);
+    return future;
+}
+
+void closeAsyncSocket(AsyncFD fd) {
+    closesocket(asSocket(fd));
+    unregisterHandle(fd);
+}
+
+SocketHandle createOsSocket(int family, int type, int protocol) {
+    SOCKET handle = socket(family, type, protocol);
+    return handle == INVALID_SOCKET ? osInvalidSocket : static_cast<SocketHandle>(handle);
+}
+
+void closeOsSocket(SocketHandle handle) {
+    closesocket(asSocket(handle));
+}
+
+void setBlocking(SocketHandle handle, bool blocking) {
+    u_long mode = blocking ? 0 : 1;
+    if (ioctlsocket(asSocket(handle), FIONBIO, &mode) == -1) {
+        throw lastOsError();
+    }
+}
+
+void setSockOptInt(SocketHandle handle, int level, int option, int value) {
+    if (setsockopt(asSocket(handle), level, option, reinterpret_cast<const char*>(&value),
+                   sizeof value) < 0) {
+        throw lastOsError();
+    }
+}
+
+addrinfo* getAddrInfo(const std::string& address, std::uint16_t port, int family, int type,
+                      int protocol) {
+    addrinfo hints{};
+    hints.ai_family = family;
+    hints.ai_socktype = type;
+    hints.ai_protocol = protocol;
+    // The service is always a decimal port.
+    hints.ai_flags = family == AF_INET6 ? AI_NUMERICSERV : 0;
+    std::string service = type == SOCK_RAW ? std::string() : std::to_string(port);
+    addrinfo* result = nullptr;
+    int status = getaddrinfo(address.c_str(), service.c_str(), &hints, &result);
+    if (status != 0) {
+        throw OSError(status);
+    }
+    return result;
+}
+
+void freeAddrInfo(addrinfo* list) {
+    if (list != nullptr) {
+        freeaddrinfo(list);
+    }
+}
+
+int bindSocket(SocketHandle handle, const sockaddr* address, std::int32_t length) {
+    return bind(asSocket(handle), address, length);
+}
+
+int listenSocket(SocketHandle handle, int backlog) {
+    return listen(asSocket(handle), backlog);
+}
+
+int connectSocket(SocketHandle handle, const sockaddr* address, std::int32_t length) {
+    return connect(asSocket(handle), address, length);
+}
+
+std::uint16_t localPort(SocketHandle handle) {
+    sockaddr_storage address{};
+    int length = sizeof address;
+    if (getsockname(asSocket(handle), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw lastOsError();
+    }
+    if (address.ss_family == AF_INET6) {
+        return ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
+    }
+    return ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
+}
+
+std::string getAddrString(const sockaddr* address) {
+    if (address->sa_family == AF_INET) {
+        return inet_ntoa(reinterpret_cast<const sockaddr_in*>(address)->sin_addr);
+    }
+    if (address->sa_family == AF_INET6) {
+        char text[46] = {};
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
+        if (inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text) == nullptr) {
+            throw lastOsError();
+        }
+        return text;
+    }
+    throw IOError("Unknown socket family in getAddrString");
+}
+
+} // namespace quorvin
