@@ -21,16 +21,16 @@ bool isWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) {
         return false;
     }
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (c != prefix[i]) {
+        if (upperAscii(text[i]) != upperAscii(prefix[i])) {
             return false;
         }
     }
@@ -103,6 +103,10 @@ HttpProtocol parseProtocol(std::string_view text) {
     // The character after the major number is stepped over whatever it is.
     parseSaturatedNatural(text, prefix.size() + majorLength + 1, protocol.minor);
     return protocol;
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && startsWithIgnoringCase(a, b);
 }
 
 std::vector<std::string_view> splitRequestLine(std::string_view line) {

@@ -1,0 +1,164 @@
+// The buffered socket's operations; the platform files supply option names and address access.
+#include "http/asyncnet.h"
+
+#include "async/asyncproc.h"
+#include "http/asyncnet_platform.h"
+#include "http/linescan.h"
+#include "runtime/errors.h"
+
+#include <algorithm>
+
+namespace quorvin {
+
+namespace {
+
+// Starts one fill of the buffer; finishFill records what arrived once it has.
+Future<std::int32_t> startFill(const BufferedSocket& socket, SocketFlags flags) {
+    assertCondition(!socket->closed, "not socket.closed", "Cannot `recv` on a closed socket");
+    return recvInto(socket->fd, socket->buffer.data(), socketFillSize,
+                    flags.without(SocketFlag::Peek));
+}
+
+std::int32_t finishFill(BufferedSocketObject& socket, std::int32_t received) {
+    socket.readPosition = 0;
+    socket.fillLength = received;
+    return received;
+}
+
+} // namespace
+
+BufferedSocket createBufferedSocket(int domain, int socketType, int protocol, bool buffered) {
+    AsyncFD fd = createAsyncSocketHandle(domain, socketType, protocol);
+    if (fd == osInvalidSocket) {
+        throw lastOsError();
+    }
+    return createBufferedSocket(fd, domain, socketType, protocol, buffered);
+}
+
+BufferedSocket createBufferedSocket(AsyncFD fd, int domain, int socketType, int protocol,
+                                    bool buffered) {
+    assertCondition(fd != osInvalidSocket, "fd != osInvalidSocket.AsyncFD");
+    setBlocking(fd, false);
+    auto socket = std::make_shared<BufferedSocketObject>();
+    socket->fd = fd;
+    socket->buffered = buffered;
+    socket->domain = domain;
+    socket->socketType = socketType;
+    socket->protocol = protocol;
+    return socket;
+}
+
+void setSocketOption(const BufferedSocket& socket, SocketOption option, bool value,
+                     std::optional<int> level) {
+    const NativeSocketOption native = nativeSocketOption(option);
+    setSockOptInt(socket->fd, level.value_or(native.level), native.name, value ? 1 : 0);
+}
+
+void bindAddr(const BufferedSocket& socket, std::uint16_t port, std::string_view address) {
+    std::string host(address);
+    if (host.empty()) {
+        if (socket->domain == osAfInet) {
+            host = "0.0.0.0";
+        } else if (socket->domain == osAfInet6) {
+            host = "::";
+        } else {
+            throw ValueError("Unknown socket address family and no address specified to bindAddr");
+        }
+    }
+    addrinfo* found = getAddrInfo(host, port, socket->domain, osSockStream, osIpprotoTcp);
+    std::int32_t length = 0;
+    const sockaddr* first = detail::firstAddress(found, length);
+    if (bindSocket(socket->fd, first, length) < 0) {
+        // Taken before the list is freed, which may change the last error.
+        const int code = lastOsErrorCode();
+        freeAddrInfo(found);
+        throw OSError(code);
+    }
+    freeAddrInfo(found);
+}
+
+void listen(const BufferedSocket& socket, int backlog) {
+    if (listenSocket(socket->fd, backlog) < 0) {
+        throw lastOsError();
+    }
+}
+
+Future<std::pair<std::string, BufferedSocket>> acceptAddr(BufferedSocket socket,
+                                                          SocketFlags flags) {
+    co_await procedureName("asyncnet.acceptAddr");
+    AcceptResult accepted = co_await acceptAddr(socket->fd, flags);
+    BufferedSocket client;
+    try {
+        client = createBufferedSocket(accepted.second, socket->domain, socket->socketType,
+                                      socket->protocol, socket->buffered);
+    } catch (...) {
+        closeAsyncSocket(accepted.second);
+        throw;
+    }
+    co_return std::pair<std::string, BufferedSocket>(std::move(accepted.first), std::move(client));
+}
+
+Future<std::string> recv(BufferedSocket socket, std::int32_t size, SocketFlags flags) {
+    co_await procedureName("recv");
+    const bool peek = flags.contains(SocketFlag::Peek);
+    const std::int32_t start = socket->readPosition;
+    std::string result;
+    result.reserve(static_cast<std::size_t>(std::max(size, 0)));
+    if (socket->fillLength == 0 && finishFill(*socket, co_await startFill(socket, flags)) == 0) {
+        co_return result;
+    }
+    while (static_cast<std::int32_t>(result.size()) < size) {
+        if (socket->readPosition >= socket->fillLength) {
+            if (peek || finishFill(*socket, co_await startFill(socket, flags)) == 0) {
+                break;
+            }
+        }
+        const std::int32_t wanted = size - static_cast<std::int32_t>(result.size());
+        const std::int32_t count = std::min(wanted, socket->fillLength - socket->readPosition);
+        result.append(socket->buffer.data() + socket->readPosition,
+                      static_cast<std::size_t>(count));
+        socket->readPosition += count;
+    }
+    if (peek) {
+        socket->readPosition = start;
+    }
+    co_return result;
+}
+
+Future<void> recvLineInto(BufferedSocket socket, std::string& line, SocketFlags flags,
+                          std::size_t maxLength) {
+    co_await procedureName("recvLineInto");
+    assertCondition(!flags.contains(SocketFlag::Peek), "SocketFlag.Peek notin flags");
+    if (socket->fillLength == 0 && finishFill(*socket, co_await startFill(socket, flags)) == 0) {
+        co_return;
+    }
+    LineScanState state;
+    while (scanLine(socket->buffer.data(), socket->readPosition, socket->fillLength, line, state,
+                    maxLength) == LineScan::NeedMore) {
+        if (finishFill(*socket, co_await startFill(socket, flags)) == 0) {
+            line.clear();
+            co_return;
+        }
+    }
+}
+
+Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags) {
+    co_await procedureName("send");
+    assertCondition(socket != nullptr, "socket != nil");
+    ++socket->sendCount;
+    co_await send(socket->fd, std::move(data), flags);
+}
+
+void close(const BufferedSocket& socket) {
+    if (socket->closed) {
+        return;
+    }
+    socket->closed = true;
+    closeAsyncSocket(socket->fd);
+}
+
+bool isClosed(const BufferedSocket& socket) {
+    return socket->closed;
+}
+
+} // namespace quorvin

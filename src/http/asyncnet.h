@@ -1,0 +1,115 @@
+// BufferedSocket: a TCP socket on the event loop with a receive buffer for lines and counted reads.
+//
+// Every receive goes through a 4001-byte buffer that each fill tops up with at most 4000 bytes, so
+// that reading a request line costs one system receive per 4000 bytes rather than one per byte.
+// A socket is used only from the event-loop thread that created it, and at most one line read or
+// recv is outstanding on it at a time (the buffer relies on that).
+#pragma once
+
+#include "async/asyncdispatch.h"
+#include "async/asyncfutures.h"
+#include "http/request.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace quorvin {
+
+// Bytes one fill asks the system for; the buffer holds one byte more.
+inline constexpr std::int32_t socketFillSize = 4000;
+inline constexpr std::size_t socketBufferSize = 4001;
+
+struct BufferedSocketObject {
+    AsyncFD fd = osInvalidSocket;
+    bool closed = false;
+    bool buffered = true;
+    std::array<char, socketBufferSize> buffer{};
+    // Invariant: 0 <= readPosition <= fillLength <= socketFillSize; the unread bytes lie between.
+    std::int32_t readPosition = 0;
+    std::int32_t fillLength = 0;
+    int domain = 0;
+    int socketType = 0;
+    int protocol = 0;
+    // Sends started on this socket, so that the server can tell whether a failed request has
+    // already put anything on the wire.
+    std::uint64_t sendCount = 0;
+};
+
+enum SocketOption : std::uint8_t {
+    OptAcceptConn,
+    OptBroadcast,
+    OptDebug,
+    OptDontRoute,
+    OptKeepAlive,
+    OptOOBInline,
+    OptReuseAddr,
+    OptReusePort,
+    OptNoDelay,
+};
+
+// The level and name of the platform option behind a SocketOption.
+struct NativeSocketOption {
+    int level;
+    int name;
+};
+
+// Reuse-address is SO_REUSEADDR on POSIX but SO_EXCLUSIVEADDRUSE on Windows, where SO_REUSEADDR
+// would let a second socket bind a port that is in use and take over its traffic. Reuse-port is
+// SO_REUSEADDR on both. No-delay lives at the TCP level, every other option at the socket level.
+NativeSocketOption nativeSocketOption(SocketOption option);
+
+// Accept errors that only say the process or system is short of descriptors or memory for now;
+// the listener pauses and accepts again instead of giving up.
+bool isTransientAcceptError(int code);
+
+// A new registered, non-blocking socket; OSError when the system cannot create it.
+BufferedSocket createBufferedSocket(int domain = osAfInet, int socketType = osSockStream,
+                                    int protocol = osIpprotoTcp, bool buffered = true);
+
+// Wraps a handle that is already registered with the dispatcher and switches it to non-blocking
+// mode. Passing osInvalidSocket is an assertion failure.
+BufferedSocket createBufferedSocket(AsyncFD fd, int domain, int socketType, int protocol,
+                                    bool buffered);
+
+// Sets the option to 1 or 0; `level` defaults to the option's own level. OSError on failure.
+void setSocketOption(const BufferedSocket& socket, SocketOption option, bool value,
+                     std::optional<int> level = std::nullopt);
+
+// Binds to the first address that the lookup of (address, port) gives; an empty address is
+// "0.0.0.0" or "::" for the socket's family. OSError when lookup or bind fails.
+void bindAddr(const BufferedSocket& socket, std::uint16_t port, std::string_view address = {});
+
+// OSError when listen fails.
+void listen(const BufferedSocket& socket, int backlog = osSomaxconn);
+
+// The next connection: its peer address text and a buffered socket of its own. The future is
+// named "asyncnet.acceptAddr".
+Future<std::pair<std::string, BufferedSocket>> acceptAddr(BufferedSocket socket,
+                                                          SocketFlags flags = defaultSocketFlags);
+
+// Exactly `size` bytes, or fewer only when the peer closed first.
+Future<std::string> recv(BufferedSocket socket, std::int32_t size,
+                         SocketFlags flags = defaultSocketFlags);
+
+// Appends one line to `line`, which the caller empties first and keeps alive until the future
+// finishes. The line comes back without its CR LF or LF; an empty line comes back as CR LF; a line
+// longer than maxLength comes back with maxLength + 1 bytes and the rest left unread; and the
+// line is emptied when the peer closes before its end.
+Future<void> recvLineInto(BufferedSocket socket, std::string& line,
+                          SocketFlags flags = defaultSocketFlags, std::size_t maxLength = 8192);
+
+// Sends all of `data`.
+Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags = defaultSocketFlags);
+
+// Closes and unregisters the native socket. Closing a socket twice does nothing the second time,
+// so a descriptor number that the system has handed out again is never closed by mistake.
+void close(const BufferedSocket& socket);
+
+bool isClosed(const BufferedSocket& socket);
+
+} // namespace quorvin

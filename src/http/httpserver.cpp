@@ -1,0 +1,95 @@
+// The listener and the connection loop.
+#include "http/httpserver.h"
+
+#include "async/asyncproc.h"
+#include "http/requestreader.h"
+#include "http/uri.h"
+
+#include <exception>
+
+namespace quorvin {
+
+namespace {
+
+// Creates, configures, binds and listens; the socket is closed again if any step fails.
+void openListener(const HttpServerObject& server, std::uint16_t port, const std::string& address) {
+    const BufferedSocket& socket = server.socket;
+    try {
+        if (server.reuseAddress) {
+            setSocketOption(socket, OptReuseAddr, true);
+        }
+        if (server.reusePort) {
+            setSocketOption(socket, OptReusePort, true);
+        }
+        bindAddr(socket, port, address);
+        listen(socket);
+    } catch (...) {
+        close(socket);
+        throw;
+    }
+}
+
+} // namespace
+
+HttpServer createHttpServer(bool reuseAddress, bool reusePort, std::int32_t maxBodyLength) {
+    auto server = std::make_shared<HttpServerObject>();
+    server->reuseAddress = reuseAddress;
+    server->reusePort = reusePort;
+    server->maxBodyLength = maxBodyLength;
+    return server;
+}
+
+Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler,
+                   std::string address) {
+    co_await procedureName("serve");
+    server->socket = createBufferedSocket(osAfInet, osSockStream, osIpprotoTcp, true);
+    openListener(*server, port, address);
+    for (;;) {
+        std::pair<std::string, BufferedSocket> accepted;
+        bool shortOfResources = false;
+        try {
+            accepted = co_await acceptAddr(server->socket);
+        } catch (const OSError& error) {
+            if (!isTransientAcceptError(error.code())) {
+                throw;
+            }
+            shortOfResources = true;
+        }
+        if (shortOfResources) {
+            // Out of descriptors or buffers: the waiting connection stays queued while the
+            // connections being served finish and free some. Retrying at once would only spin.
+            co_await sleepAsync(acceptPauseMs);
+            continue;
+        }
+        // Not awaited: each connection runs on its own, and its failures end only itself.
+        processClient(server, std::move(accepted.second), std::move(accepted.first), handler);
+    }
+}
+
+Future<void> processClient(HttpServer server, BufferedSocket client, std::string address,
+                           RequestHandler handler) {
+    co_await procedureName("processClient");
+    Request request;
+    request.url = emptyUri();
+    request.headers = makeHeaderTable();
+    std::string line;
+    line.reserve(80);
+    std::exception_ptr failure;
+    while (!isClosed(client)) {
+        bool goOn = false;
+        try {
+            goOn = co_await processRequest(server, request, client, address, line, handler);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (failure) {
+            close(client);
+            std::rethrow_exception(failure);
+        }
+        if (!goOn) {
+            break;
+        }
+    }
+}
+
+} // namespace quorvin

@@ -1,0 +1,46 @@
+// The HTTP server object, its listener (serve) and the per-connection loop (processClient).
+#pragma once
+
+#include "async/asyncfutures.h"
+#include "http/asyncnet.h"
+#include "http/request.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quorvin {
+
+// A request handler takes its own copy of the request and answers through respond(); its future
+// finishes when the answer is written. If it sends nothing, nothing is sent for the request.
+using RequestHandler = std::function<Future<void>(Request)>;
+
+struct HttpServerObject {
+    BufferedSocket socket; // the listening socket; null until serve runs
+    bool reuseAddress = true;
+    bool reusePort = false;
+    std::int32_t maxBodyLength = 8388608;
+};
+using HttpServer = std::shared_ptr<HttpServerObject>;
+
+// How long the listener rests after an accept failed for want of descriptors or memory.
+inline constexpr std::int32_t acceptPauseMs = 100;
+
+HttpServer createHttpServer(bool reuseAddress = true, bool reusePort = false,
+                            std::int32_t maxBodyLength = 8388608);
+
+// Opens the listener on address:port (an empty address is every IPv4 interface) and serves each
+// connection with processClient, for ever. The future, named "serve", finishes only by failing:
+// when the listener cannot be set up (OSError, or ValueError from bindAddr), or when an accept
+// fails for a reason other than a transient shortage. Failures of single connections stay there.
+Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler,
+                   std::string address = "");
+
+// Serves one connection: requests one after another while the reader says to go on. A failure
+// (of the handler, or of a send or receive) closes the connection and fails this future, named
+// "processClient"; a failing handler that has sent nothing gets a 500 answer first.
+Future<void> processClient(HttpServer server, BufferedSocket client, std::string address,
+                           RequestHandler handler);
+
+} // namespace quorvin

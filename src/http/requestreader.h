@@ -1,0 +1,24 @@
+// The request reader: one request off a connection, its refusals, the handler call, persistence.
+#pragma once
+
+#include "async/asyncfutures.h"
+#include "http/httpserver.h"
+#include "http/request.h"
+
+#include <string>
+
+namespace quorvin {
+
+// Longest request or header line, without its line end, and most distinct header names.
+inline constexpr std::size_t maxRequestLineLength = 8192;
+inline constexpr std::size_t maxHeaderNames = 10000;
+
+// Reads one request into `request` (reused for the whole connection) through the shared line
+// buffer, answers malformed and refused requests itself, and calls the handler for good ones.
+// True when the next request is to be read from this connection; false when the connection was
+// closed, or was left open and unread after an upgrade request. Named "processRequest".
+// `request` and `line` must outlive the returned future.
+Future<bool> processRequest(HttpServer server, Request& request, BufferedSocket client,
+                            std::string address, std::string& line, RequestHandler handler);
+
+} // namespace quorvin
