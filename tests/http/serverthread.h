@@ -1,0 +1,52 @@
+// An HTTP server running on an event loop of its own thread, as the program runs it.
+#pragma once
+
+#include "http/httpserver.h"
+
+#include <atomic>
+#include <cstdint>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quorvin::testing {
+
+struct ServerOptions {
+    std::int32_t maxBodyLength = 8388608;
+    bool reuseAddress = true;
+    std::string address = "127.0.0.1";
+};
+
+class ServerThread {
+public:
+    // Starts serving on an ephemeral port and returns once the listener is open.
+    explicit ServerThread(RequestHandler handler, ServerOptions options = {});
+    // Closes the listener and every adopted socket, lets the loop wind down and joins the thread.
+    // Fails the test if the loop raised or if any socket is still registered afterwards (a
+    // connection the server forgot to close).
+    ~ServerThread();
+    ServerThread(const ServerThread&) = delete;
+    ServerThread& operator=(const ServerThread&) = delete;
+
+    std::uint16_t port() const { return port_; }
+    AsyncFD listenerHandle() const { return listener_; }
+
+    // For handlers, on the loop thread: keeps a socket that the server leaves open (an upgraded
+    // connection) until shutdown, when it is closed.
+    void adopt(const BufferedSocket& socket) { adopted_.push_back(socket); }
+
+private:
+    void run(RequestHandler handler, ServerOptions options);
+    void windDown(const HttpServer& server);
+
+    std::promise<void> ready_;
+    std::atomic<bool> stop_{false};
+    std::uint16_t port_ = 0;
+    AsyncFD listener_ = osInvalidSocket;
+    std::vector<BufferedSocket> adopted_;
+    std::string problem_;
+    std::thread thread_;
+};
+
+} // namespace quorvin::testing
