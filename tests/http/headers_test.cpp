@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -14,8 +13,10 @@ using namespace quorvin;
 
 namespace {
 
-std::vector<std::pair<std::string, std::string>> pairsOf(const HeaderTable& table) {
-    std::vector<std::pair<std::string, std::string>> pairs;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+Pairs pairsOf(const HeaderTable& table) {
+    Pairs pairs;
     for (HeaderPair pair : *table) {
         pairs.emplace_back(pair.name, pair.value);
     }
@@ -24,38 +25,21 @@ std::vector<std::pair<std::string, std::string>> pairsOf(const HeaderTable& tabl
 
 } // namespace
 
-TEST(HeaderTable, NamesAreFoldedToLowerCase) {
-    HeaderTable table = makeHeaderTable();
-    table->set("Content-Length", HeaderValues{"12"});
-    for (const char* name :
-         {"Content-Length", "content-length", "CONTENT-LENGTH", "cOnTeNt-LeNgTh"}) {
-        EXPECT_TRUE(table->hasHeader(name)) << name;
-        EXPECT_EQ(table->get(name).first(), "12") << name;
-    }
-    EXPECT_FALSE(table->hasHeader("Content-Lengt"));
-    EXPECT_EQ(pairsOf(table),
-              (std::vector<std::pair<std::string, std::string>>{{"content-length", "12"}}));
-}
-
-TEST(HeaderTable, PairsCollectValuesInOrder) {
+TEST(HeaderTable, NamesFoldToLowerCaseAndCollectValues) {
     HeaderTable table = makeHeaderTable({{"Accept", "a"}, {"ACCEPT", "b"}, {"accept", "c"}});
     EXPECT_EQ(table->len(), 1u);
-    EXPECT_EQ(table->get("accept"), (HeaderValues{"a", "b", "c"}));
+    EXPECT_EQ(table->get("aCCept"), (HeaderValues{"a", "b", "c"}));
 
-    HeaderTable fromVector = makeHeaderTable(std::vector<std::pair<std::string, std::string>>{
-        {"X-One", "1"}, {"x-two", "2"}, {"X-ONE", "3"}});
-    EXPECT_EQ(fromVector->len(), 2u);
-    EXPECT_EQ(fromVector->get("x-one"), (HeaderValues{"1", "3"}));
+    table->set("Content-Length", HeaderValues{"12"});
+    EXPECT_TRUE(table->hasHeader("CONTENT-LENGTH"));
+    EXPECT_FALSE(table->hasHeader("Content-Lengt"));
+    table->set("content-LENGTH", HeaderValues{"7"});
+    EXPECT_EQ(table->get("Content-Length"), HeaderValues{"7"}) << "store replaces the list";
+    EXPECT_EQ(table->len(), 2u);
+    EXPECT_EQ(pairsOf(makeHeaderTable({{"X-One", "1"}})), (Pairs{{"x-one", "1"}}));
 }
 
-TEST(HeaderTable, StoreReplacesTheWholeList) {
-    HeaderTable table = makeHeaderTable({{"Connection", "keep-alive"}, {"Connection", "upgrade"}});
-    table->set("CONNECTION", HeaderValues{"close"});
-    EXPECT_EQ(table->get("connection"), HeaderValues{"close"});
-    EXPECT_EQ(table->len(), 1u);
-}
-
-TEST(HeaderTable, MissingNameRaisesKeyErrorWithLowerCasedName) {
+TEST(HeaderTable, MissingNamesAndEmptyLists) {
     HeaderTable table = makeHeaderTable();
     try {
         table->get("X-Missing");
@@ -63,39 +47,27 @@ TEST(HeaderTable, MissingNameRaisesKeyErrorWithLowerCasedName) {
     } catch (const KeyError& error) {
         EXPECT_STREQ(error.what(), "key not found: x-missing");
     }
-}
-
-TEST(HeaderTable, ValuesOrEmptyGivesOneEmptyString) {
-    HeaderTable table = makeHeaderTable();
-    HeaderValues values = table->valuesOrEmpty("connection");
-    ASSERT_EQ(values.size(), 1u);
+    HeaderValues values = table->valuesOrEmpty("Connection");
+    EXPECT_EQ(values, HeaderValues{""});
     EXPECT_EQ(values.first(), "");
     EXPECT_FALSE(table->hasHeader("connection")) << "a lookup must not insert the name";
-
-    table->add("Connection", "close");
-    EXPECT_EQ(table->valuesOrEmpty("CONNECTION").first(), "close");
-}
-
-TEST(HeaderTable, FirstOfEmptyListIsAnIndexError) {
     EXPECT_THROW(HeaderValues{}.first(), IndexError);
 }
 
 TEST(HeaderTable, IterationYieldsOnePairPerValue) {
     HeaderTable table = makeHeaderTable(
-        {{"Set-Cookie", "a=1"}, {"Host", "h"}, {"SET-COOKIE", "b=2"}, {"Set-Cookie", "c=3"}});
+        Pairs{{"Set-Cookie", "a=1"}, {"Host", "h"}, {"SET-COOKIE", "b=2"}, {"Set-Cookie", "c=3"}});
     table->set("Empty", HeaderValues{});
-    auto pairs = pairsOf(table);
-    ASSERT_EQ(pairs.size(), 4u);
-    std::vector<std::string> cookies;
-    for (const auto& [name, value] : pairs) {
-        if (name == "set-cookie") {
-            cookies.push_back(value);
-        } else {
-            EXPECT_EQ(name, "host");
-        }
-    }
-    EXPECT_EQ(cookies, (std::vector<std::string>{"a=1", "b=2", "c=3"}));
-    EXPECT_EQ(table->len(), 3u) << "a name with an empty list still counts";
+    Pairs pairs = pairsOf(table);
+    Pairs cookies;
+    std::copy_if(pairs.begin(), pairs.end(), std::back_inserter(cookies),
+                 [](const auto& pair) { return pair.first == "set-cookie"; });
+    EXPECT_EQ(pairs.size(), 4u);
+    EXPECT_EQ(cookies,
+              (Pairs{{"set-cookie", "a=1"}, {"set-cookie", "b=2"}, {"set-cookie", "c=3"}}));
+    EXPECT_NE(
+        std::find(pairs.begin(), pairs.end(), std::pair<std::string, std::string>("host", "h")),
+        pairs.end());
 
     table->clear();
     EXPECT_EQ(table->len(), 0u);
@@ -103,21 +75,8 @@ TEST(HeaderTable, IterationYieldsOnePairPerValue) {
 }
 
 TEST(HeaderTable, ContainsMatchesWholeElementsIgnoringCase) {
-    struct Case {
-        HeaderValues values;
-        const char* text;
-        bool expected;
-    } cases[] = {
-        {{"Upgrade"}, "upgrade", true},
-        {{"keep-alive", "UPGRADE"}, "upgrade", true},
-        {{"upgrade-insecure"}, "upgrade", false},
-        {{"upgrad"}, "upgrade", false},
-        {{" upgrade"}, "upgrade", false},
-        {{}, "upgrade", false},
-        {{""}, "", true},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(contains(c.values, c.text), c.expected)
-            << (c.values.empty() ? "(empty)" : c.values.front());
-    }
+    EXPECT_TRUE(contains({"keep-alive", "UPGRADE"}, "upgrade"));
+    EXPECT_FALSE(contains({"upgrade-insecure"}, "upgrade"));
+    EXPECT_FALSE(contains({" upgrade"}, "upgrade"));
+    EXPECT_FALSE(contains({}, "upgrade"));
 }

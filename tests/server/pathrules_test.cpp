@@ -20,18 +20,14 @@ TEST(MapRequestPath, WindowsSeparatorTable) {
         {R"(C:\Site\)", "", R"(C:\Site\)"},
         {R"(C:\Site)", "/docs/", R"(C:\Site\docs\)"},
         {R"(C:\Site)", "/docs", R"(C:\Site\docs)"},
-        {R"(C:\Site)", "/docs//", R"(C:\Site\docs\)"},
         {R"(C:\Site)", "/a/./b//c.txt", R"(C:\Site\a\b\c.txt)"},
         {R"(C:\Site)", "/a/../b.txt", R"(C:\Site\b.txt)"},
-        {R"(C:\Site)", "/b.txt", R"(C:\Site\b.txt)"},
         {R"(C:\Site)", R"(\docs\a.txt)", R"(C:\Site\docs\a.txt)"},
         {R"(C:\Site)", "/..", R"(C:\Site)"},
         {R"(C:\Site)", "/../../../", R"(C:\Site\)"},
         {R"(C:\Site)", "/../../Windows/win.ini", R"(C:\Site\Windows\win.ini)"},
-        {R"(C:\Site)", "/a/../../x", R"(C:\Site\x)"},
         {R"(C:\Site)", "/...", R"(C:\Site\...)"},
         {R"(C:\)", "/x", R"(C:\x)"},
-        {R"(C:\)", "/", R"(C:\)"},
         {"C:/Site", "/x", R"(C:\Site\x)"},
         // A network share keeps both leading backslashes.
         {R"(\\server\share\site)", "/a.txt", R"(\\server\share\site\a.txt)"},
@@ -58,26 +54,13 @@ TEST(MapRequestPath, PosixSeparatorTable) {
         {"/srv/site", "/a\\b.txt", "/srv/site/a/b.txt"},
         {"/srv/site", "/../etc/passwd", "/srv/site/etc/passwd"},
         {"/", "/", "/"},
-        {"/", "", "/"},
         {"/", "/docs/a", "/docs/a"},
         {"/", "/../..", "/"},
-        {"site", "/x", "site/x"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(detail::joinRequestPath(c.root, c.path, '/'), c.expected)
             << c.root << " + " << c.path;
     }
-}
-
-TEST(MapRequestPath, JoinsWithThePlatformSeparator) {
-    std::string sep(1, fs::pathSeparator);
-    EXPECT_EQ(mapRequestPath("root", "/a/b/"), "root" + sep + "a" + sep + "b" + sep);
-}
-
-TEST(NormalisePath, DropsTrailingSeparatorsAndResolvesDots) {
-    EXPECT_EQ(detail::normalisePath(R"(C:\Site\docs\.\img\..\)", '\\'), R"(C:\Site\docs)");
-    EXPECT_EQ(detail::normalisePath(R"(\\srv\share\)", '\\'), R"(\\srv\share)");
-    EXPECT_EQ(detail::normalisePath("/a//b/", '/'), "/a/b");
 }
 
 TEST(ServablePath, WindowsRewrittenSegments) {
