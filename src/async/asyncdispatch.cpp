@@ -148,39 +148,28 @@ void PDispatcher::runLoopForever() {
 
 namespace {
 
-thread_local PDispatcher* gDisp = nullptr;
-
-// Destroys the thread's dispatcher when the thread ends. gDisp stays set while the dispatcher is
-// being destroyed, so that code run by its teardown still finds it.
-struct DispatcherReaper {
-    bool armed = false;
-    ~DispatcherReaper() {
-        if (armed) {
-            delete gDisp;
-            gDisp = nullptr;
-            scheduleHook = nullptr;
-        }
-    }
-};
-thread_local DispatcherReaper reaper;
-
 void queueOnCurrentDispatcher(Callback cb) {
     currentDispatcher().queueCallback(std::move(cb));
 }
 
 } // namespace
 
-PDispatcher& currentDispatcher() {
-    if (gDisp == nullptr) {
-        startupSockets();
-        gDisp = new PDispatcher();
-        reaper.armed = true;
-        if (scheduleHook == nullptr) {
-            scheduleHook = queueOnCurrentDispatcher;
-        }
+namespace detail {
+
+PDispatcher* makeThreadDispatcher() {
+    startupSockets();
+    auto* dispatcher = new PDispatcher();
+    if (scheduleHook == nullptr) {
+        scheduleHook = queueOnCurrentDispatcher;
     }
-    return *gDisp;
+    return dispatcher;
 }
+
+void forgetThreadDispatcher() noexcept {
+    scheduleHook = nullptr;
+}
+
+} // namespace detail
 
 void registerHandle(AsyncFD fd) {
     currentDispatcher().registerHandle(fd);

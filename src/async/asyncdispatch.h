@@ -198,6 +198,9 @@ void setSockOptInt(SocketHandle handle, int level, int option, int value);
 addrinfo* getAddrInfo(const std::string& address, std::uint16_t port, int family, int type,
                       int protocol);
 void freeAddrInfo(addrinfo* list);
+// The socket address of a list's first entry and its length, for bindSocket.
+const sockaddr* firstAddress(const addrinfo* list);
+std::int32_t firstAddressLength(const addrinfo* list);
 // bind() and listen(), their results unchanged.
 int bindSocket(SocketHandle handle, const sockaddr* address, std::int32_t length);
 int listenSocket(SocketHandle handle, int backlog);

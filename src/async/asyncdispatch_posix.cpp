@@ -17,6 +17,30 @@ std::int64_t monotonicNow() {
     return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
 }
 
+namespace {
+
+// The thread's dispatcher (gDisp), destroyed when the thread ends, so that whatever still waits on
+// it is released. The pointer stays set while the dispatcher is being destroyed: code run by its
+// teardown still finds it.
+struct DispatcherSlot {
+    PDispatcher* dispatcher = nullptr;
+    ~DispatcherSlot() {
+        delete dispatcher;
+        dispatcher = nullptr;
+        detail::forgetThreadDispatcher();
+    }
+};
+thread_local DispatcherSlot gDisp;
+
+} // namespace
+
+PDispatcher& currentDispatcher() {
+    if (gDisp.dispatcher == nullptr) {
+        gDisp.dispatcher = detail::makeThreadDispatcher();
+    }
+    return *gDisp.dispatcher;
+}
+
 namespace detail {
 
 // Every registered socket is watched for both directions, edge triggered, from registration on.

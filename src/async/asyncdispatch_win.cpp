@@ -17,6 +17,22 @@ std::int64_t monotonicNow() {
     return ticks / frequency * 1'000'000'000 + ticks % frequency * 1'000'000'000 / frequency;
 }
 
+namespace {
+
+// The thread's dispatcher (gDisp). It is never destroyed: the thread-local storage of MinGW
+// programs may be released before the destructors of thread-local objects run, so a destructor
+// could not reach it safely. The server's thread never ends anyway.
+thread_local PDispatcher* gDisp = nullptr;
+
+} // namespace
+
+PDispatcher& currentDispatcher() {
+    if (gDisp == nullptr) {
+        gDisp = detail::makeThreadDispatcher();
+    }
+    return *gDisp;
+}
+
 namespace detail {
 
 struct IoBackend {

@@ -29,9 +29,10 @@
 // Lifetime: while a procedure waits, its frame is owned by the callback it added to the awaited
 // future, and the procedure holds that future only weakly. So if the awaited future is destroyed,
 // or its callbacks are cleared or replaced, without ever finishing, the frame is destroyed with its
-// locals, and the procedure's result future stays pending for good. Keep a future in a local
-// variable across its own co_await only if something else will finish it: the local keeps the
-// future alive, and the future then keeps the frame alive.
+// locals, and the procedure's result future stays pending for good. A future held in the frame
+// itself, by a local variable or a parameter of type Future, keeps the awaited future alive, and
+// the future then keeps the frame alive: hold one across its own co_await only if something else
+// will finish it. `co_await someOperation(...)` holds nothing.
 #pragma once
 
 #include "async/asyncfutures.h"

@@ -258,6 +258,14 @@ void freeAddrInfo(addrinfo* list) {
     }
 }
 
+const sockaddr* firstAddress(const addrinfo* list) {
+    return list->ai_addr;
+}
+
+std::int32_t firstAddressLength(const addrinfo* list) {
+    return static_cast<std::int32_t>(list->ai_addrlen);
+}
+
 int bindSocket(SocketHandle handle, const sockaddr* address, std::int32_t length) {
     return ::bind(static_cast<int>(handle), address, static_cast<socklen_t>(length));
 }

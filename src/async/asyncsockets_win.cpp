@@ -71,6 +71,12 @@ void startSocketLibrary() {
 void failAcceptAttempt(const Future<AcceptResult>& future, AsyncFD listener, SocketHandle client,
                        SocketFlags flags, std::int32_t code) {
     closeOsSocket(client);
+    // Some socket providers report a connection that was reset before it was accepted as
+    // ERROR_UNEXP_NET_ERR rather than ERROR_NETNAME_DELETED. It concerns only that connection:
+    // the listener must go on accepting.
+    if (code == ERROR_UNEXP_NET_ERR) {
+        code = ERROR_NETNAME_DELETED;
+    }
     detail::failAccept(future, listener, flags, code);
 }
 
@@ -216,6 +222,8 @@ void closeAsyncSocket(AsyncFD fd) {
 }
 
 SocketHandle createOsSocket(int family, int type, int protocol) {
+    // Sockets need the library started; a program that has not done so yet gets it here.
+    startupSockets();
     SOCKET handle = socket(family, type, protocol);
     return handle == INVALID_SOCKET ? osInvalidSocket : static_cast<SocketHandle>(handle);
 }
@@ -247,6 +255,7 @@ addrinfo* getAddrInfo(const std::string& address, std::uint16_t port, int family
     // The service is always a decimal port.
     hints.ai_flags = family == AF_INET6 ? AI_NUMERICSERV : 0;
     std::string service = type == SOCK_RAW ? std::string() : std::to_string(port);
+    startupSockets();
     addrinfo* result = nullptr;
     int status = getaddrinfo(address.c_str(), service.c_str(), &hints, &result);
     if (status != 0) {
@@ -259,6 +268,14 @@ void freeAddrInfo(addrinfo* list) {
     if (list != nullptr) {
         freeaddrinfo(list);
     }
+}
+
+const sockaddr* firstAddress(const addrinfo* list) {
+    return list->ai_addr;
+}
+
+std::int32_t firstAddressLength(const addrinfo* list) {
+    return static_cast<std::int32_t>(list->ai_addrlen);
 }
 
 int bindSocket(SocketHandle handle, const sockaddr* address, std::int32_t length) {

@@ -7,6 +7,12 @@ namespace quorvin::detail {
 
 std::unique_ptr<IoBackend, IoBackendDeleter> createIoBackend();
 
+// Creates the calling thread's dispatcher and fills its scheduling hook; the platform file keeps
+// the pointer (currentDispatcher) and decides whether the thread's end destroys it.
+PDispatcher* makeThreadDispatcher();
+// Empties the scheduling hook after the thread's dispatcher has been destroyed.
+void forgetThreadDispatcher() noexcept;
+
 // Associates the socket with the backend; OSError on failure.
 void associateHandle(IoBackend& backend, AsyncFD fd);
 // Called when the socket leaves the dispatcher.
