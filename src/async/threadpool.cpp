@@ -140,20 +140,23 @@ Worker* ThreadPool::claimGrownWorker(TaskFunction task, void* argument) {
         return nullptr;
     }
     if (!adviceLock_.tryEnter()) {
-        // Another spawner is deciding. If it ends without a worker for this one, this spawner
-        // must search and decide again rather than wait for a ready signal that may never come:
-        // leave a note for the holder, then try once more in case the holder has just left.
-        growthSkipped_.store(true);
+        // Another spawner is deciding. Its decision may give this spawner nothing, so this
+        // spawner must search and decide again rather than wait for a ready signal that may
+        // never come: it counts itself for the holder to wake, then tries once more in case the
+        // holder has just left.
+        growthSkipped_.fetch_add(1);
         if (!adviceLock_.tryEnter()) {
             return nullptr;
         }
+        // Taken after all: the count stays, and at worst wakes some spawner for nothing.
     }
-    // Leaves adviceLock_, also on an exception, and wakes a spawner that skipped growth meanwhile.
+    // Leaves adviceLock_, also on an exception, and wakes the spawners that skipped growth
+    // meanwhile.
     struct Turn {
         ThreadPool& pool;
         ~Turn() {
             pool.adviceLock_.leave();
-            if (pool.growthSkipped_.exchange(false)) {
+            for (std::int32_t n = pool.growthSkipped_.exchange(0); n > 0; --n) {
                 pool.someWorkerReady_.signal();
             }
         }

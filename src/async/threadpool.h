@@ -81,8 +81,8 @@ private:
     Semaphore someWorkerReady_;
     Lock adviceLock_; // serialises growth decisions; only ever tried
     LoadSample loadSample_;
-    std::atomic<std::int32_t> decisions_{0}; // loadSample_.decisions, readable without the lock
-    std::atomic<bool> growthSkipped_{false}; // a spawner found adviceLock_ taken
+    std::atomic<std::int32_t> decisions_{0};     // loadSample_.decisions, readable without the lock
+    std::atomic<std::int32_t> growthSkipped_{0}; // spawners that found adviceLock_ taken
 };
 
 // Starts the process's pool, sized by the processor count; called once at program start.

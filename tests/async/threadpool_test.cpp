@@ -373,17 +373,6 @@ TEST(ThreadPool, LongTasksRunAtTheSameTimeOnDifferentWorkers) {
     EXPECT_TRUE(second->finished.waitOpen());
 }
 
-TEST(ThreadPool, AnEmptyPoolGrowsOnFirstSpawn) {
-    ThreadPool& pool = newPool(0);
-    auto probe = std::make_shared<Probe>();
-    spawn(pool, longTask, probe, "first");
-    probe->release.open();
-    ASSERT_TRUE(probe->finished.waitOpen());
-    EXPECT_EQ(probe->copied, "first");
-    EXPECT_GE(pool.size(), 1);
-    EXPECT_EQ(probe->worker.load(), pool.slot(0));
-}
-
 TEST(ThreadPool, AFinishedTaskLeavesItsWorkerReadyForTheNext) {
     ThreadPool& pool = newPool(1);
     std::set<Worker*> used;
