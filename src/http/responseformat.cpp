@@ -8,7 +8,7 @@ namespace {
 constexpr std::string_view protocolWord = "HTTP/1.1 ";
 constexpr std::string_view lineEnd = "\r\n";
 
-void appendLengthLine(std::string& out, std::size_t length) {
+void appendLengthLine(std::string& out, std::uint64_t length) {
     out.append("Content-Length: ");
     out.append(std::to_string(length));
     out.append(lineEnd);
@@ -16,9 +16,10 @@ void appendLengthLine(std::string& out, std::size_t length) {
 
 } // namespace
 
-std::string formatResponse(StatusCode code, std::string_view content, const HeaderTable& headers) {
+std::string formatResponseHead(StatusCode code, std::uint64_t contentLength,
+                               const HeaderTable& headers) {
     std::string out;
-    out.reserve(128 + content.size());
+    out.reserve(128);
     out.append(protocolWord);
     out.append(statusText(code));
     out.append(lineEnd);
@@ -31,9 +32,15 @@ std::string formatResponse(StatusCode code, std::string_view content, const Head
         }
     }
     if (!headers || !headers->hasHeader("Content-Length")) {
-        appendLengthLine(out, content.size());
+        appendLengthLine(out, contentLength);
     }
     out.append(lineEnd);
+    return out;
+}
+
+std::string formatResponse(StatusCode code, std::string_view content, const HeaderTable& headers) {
+    std::string out = formatResponseHead(code, content.size(), headers);
+    out.reserve(out.size() + content.size());
     out.append(content);
     return out;
 }

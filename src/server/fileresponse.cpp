@@ -90,7 +90,12 @@ StaticResponse fileResponse(const ServerSettings& settings, const std::string& p
     }
     StaticResponse response;
     response.status = 200;
-    response.body = readWhole(*reader, path);
+    if (auto size = reader->size(); size && *size > wholeFileLimit) {
+        response.bodyFileSize = *size;
+        response.bodyFile = std::move(reader);
+    } else {
+        response.body = readWhole(*reader, path);
+    }
     response.headers = makeHeaderTable({{"Content-Type", mediaType}});
     return response;
 }

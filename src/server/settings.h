@@ -8,10 +8,15 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace quorvin {
+
+namespace fs {
+class FileReader;
+}
 
 // Built once per launch; copies share the MIME table.
 struct ServerSettings {
@@ -29,6 +34,10 @@ struct StaticResponse {
     StatusCode status = 200;
     std::string body;
     HeaderTable headers = makeHeaderTable();
+    // A file too large to hold in memory: the open file whose first `bodyFileSize` bytes are the
+    // body, sent from disk piece by piece after the head. `body` is then empty.
+    std::shared_ptr<fs::FileReader> bodyFile;
+    std::uint64_t bodyFileSize = 0;
 };
 
 // Fills "$1", "$2", ... with the values (verbatim, never rescanned) and "$$" with one '$';

@@ -1,0 +1,104 @@
+// Persistent connections, pipelining, concurrent clients and clients that leave mid-transfer.
+#include "httpclient.h"
+#include "servedsite.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace quorvin::testing {
+namespace {
+
+std::uint16_t sitePort() {
+    return ServedSite::instance().port();
+}
+
+TEST(EndToEndConnections, ManyRequestsOnOneKeptAliveConnection) {
+    HttpClient client(sitePort());
+    ASSERT_TRUE(client.connected());
+    const char* targets[] = {"/hello.html", "/docs/", "/nothing", "/empty.txt", "/over1m.dat"};
+    for (int i = 0; i < 200; ++i) {
+        const char* target = targets[i % 5];
+        client.sendAll(getRequest(target));
+        std::optional<HttpResponse> response = client.readResponse();
+        ASSERT_TRUE(response) << "request " << i << " " << target;
+        EXPECT_EQ(response->status, target == std::string_view("/nothing") ? 404 : 200);
+    }
+}
+
+TEST(EndToEndConnections, PipelinedRequestsAreAnsweredInOrder) {
+    HttpClient client(sitePort());
+    std::string batch;
+    for (int i = 0; i < 20; ++i) {
+        batch += getRequest(i % 2 == 0 ? "/hello.html" : "/docs/guide.txt");
+    }
+    client.sendAll(batch);
+    for (int i = 0; i < 20; ++i) {
+        std::optional<HttpResponse> response = client.readResponse();
+        ASSERT_TRUE(response) << "response " << i;
+        EXPECT_EQ(response->body, i % 2 == 0 ? "<p>hello</p>" : "guide");
+    }
+}
+
+TEST(EndToEndConnections, HttpTenWithoutKeepAliveIsClosedAfterTheAnswer) {
+    HttpClient client(sitePort());
+    client.sendAll("GET /hello.html HTTP/1.0\r\n\r\n");
+    std::optional<HttpResponse> response = client.readResponse();
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->body, "<p>hello</p>");
+    EXPECT_TRUE(client.readUntilClosed());
+}
+
+TEST(EndToEndConnections, FiftyClientsAtOnce) {
+    constexpr int clients = 50;
+    std::atomic<int> good{0};
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads.emplace_back([c, &good] {
+            HttpClient client(sitePort());
+            bool allGood = client.connected();
+            for (int r = 0; r < 4 && allGood; ++r) {
+                bool large = (c + r) % 7 == 0;
+                client.sendAll(getRequest(large ? "/over1m.dat" : "/style.css"));
+                std::optional<HttpResponse> response = client.readResponse(30000);
+                allGood = response && response->status == 200 &&
+                          response->body.size() == (large ? 1024u * 1024u + 1 : 20u);
+            }
+            if (allGood) {
+                ++good;
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(good.load(), clients);
+}
+
+TEST(EndToEndConnections, ClientLeavingMidTransferDisturbsNoOne) {
+    {
+        HttpClient leaving(sitePort());
+        leaving.sendAll(getRequest("/big.bin"));
+        // A moment's worth of the body at most; the rest is left unread.
+        (void)leaving.readResponse(50);
+    }
+    HttpResponse after = fetchGet(sitePort(), "/hello.html");
+    EXPECT_EQ(after.body, "<p>hello</p>");
+}
+
+TEST(EndToEndConnections, SilentClientDoesNotBlockOthers) {
+    HttpClient silent(sitePort());
+    HttpClient halfway(sitePort());
+    halfway.sendAll("GET /hello.html HTT");
+    HttpResponse response = fetchGet(sitePort(), "/docs/guide.txt");
+    EXPECT_EQ(response.body, "guide");
+    halfway.sendAll("P/1.1\r\nHost: localhost\r\n\r\n");
+    std::optional<HttpResponse> late = halfway.readResponse();
+    ASSERT_TRUE(late);
+    EXPECT_EQ(late->body, "<p>hello</p>");
+}
+
+} // namespace
+} // namespace quorvin::testing
