@@ -7,20 +7,8 @@
 #include <vector>
 
 using namespace quorvin;
+using looptest::messageOf;
 using looptest::onFreshThread;
-
-namespace {
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "<nothing raised>";
-}
-
-} // namespace
 
 TEST(Futures, WithoutDispatcherCallbacksRunInsideComplete) {
     onFreshThread([] {
@@ -202,10 +190,4 @@ TEST(Futures, TypedCallbackGetsTheFutureAndDoesNotKeepAPendingOneAlive) {
         runOnce(0);
         EXPECT_EQ(seen, 42);
     });
-}
-
-TEST(Futures, HookOfEachThreadIsItsOwn) {
-    currentDispatcher();
-    ASSERT_NE(scheduleHook, nullptr);
-    onFreshThread([] { EXPECT_EQ(scheduleHook, nullptr); });
 }

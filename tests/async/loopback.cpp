@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 namespace quorvin::looptest {
 
@@ -44,6 +45,32 @@ AsyncFD adopt(SocketHandle handle) {
     setBlocking(handle, false);
     registerHandle(handle);
     return handle;
+}
+
+LoopbackPair::LoopbackPair() {
+    std::uint16_t port = 0;
+    listener = listenLoopback(port);
+    client = adopt(connectLoopback(port));
+    Future<AcceptResult> accepted = acceptAddr(listener);
+    runUntilFinished(accepted);
+    std::tie(peer, server) = accepted.read();
+}
+
+LoopbackPair::~LoopbackPair() {
+    for (AsyncFD fd : {client, server, listener}) {
+        if (fd != osInvalidSocket) {
+            closeAsyncSocket(fd);
+        }
+    }
+}
+
+std::string messageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "<nothing raised>";
 }
 
 bool runUntil(const std::function<bool()>& done, int limitMs) {

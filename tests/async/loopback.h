@@ -24,6 +24,23 @@ AsyncFD adopt(SocketHandle handle);
 // Closes the socket so that the peer sees a connection reset.
 void closeWithReset(SocketHandle handle);
 
+// A connected loopback pair, both ends registered with the current dispatcher; closes what is
+// still open when it goes.
+struct LoopbackPair {
+    AsyncFD listener = osInvalidSocket;
+    AsyncFD server = osInvalidSocket;
+    AsyncFD client = osInvalidSocket;
+    std::string peer; // the client's address as the accept gave it
+
+    LoopbackPair();
+    ~LoopbackPair();
+    LoopbackPair(const LoopbackPair&) = delete;
+    LoopbackPair& operator=(const LoopbackPair&) = delete;
+};
+
+// The message of the exception that the action raises, or "<nothing raised>".
+std::string messageOf(const std::function<void()>& action);
+
 // Runs loop steps until `done` holds or `limitMs` have passed; returns `done()`.
 bool runUntil(const std::function<bool()>& done, int limitMs = 10000);
 

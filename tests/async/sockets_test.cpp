@@ -10,45 +10,12 @@
 #include <vector>
 
 using namespace quorvin;
+using looptest::messageOf;
 using looptest::onFreshThread;
 using looptest::runUntilFinished;
+using Pair = looptest::LoopbackPair;
 
 namespace {
-
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "<nothing raised>";
-}
-
-// Both ends registered with the loop.
-struct Pair {
-    AsyncFD listener = osInvalidSocket;
-    AsyncFD server = osInvalidSocket;
-    AsyncFD client = osInvalidSocket;
-    std::string peer;
-
-    Pair() {
-        std::uint16_t port = 0;
-        listener = looptest::listenLoopback(port);
-        client = looptest::adopt(looptest::connectLoopback(port));
-        Future<AcceptResult> accepted = acceptAddr(listener);
-        runUntilFinished(accepted);
-        std::tie(peer, server) = accepted.read();
-    }
-    void closeAll() {
-        for (AsyncFD* fd : {&client, &server, &listener}) {
-            if (*fd != osInvalidSocket) {
-                closeAsyncSocket(*fd);
-                *fd = osInvalidSocket;
-            }
-        }
-    }
-    ~Pair() { closeAll(); }
-};
 
 Future<void> sendThenClose(AsyncFD fd, std::string text) {
     co_await send(fd, std::move(text));
