@@ -54,6 +54,25 @@ TEST(Dispatch, QueuedCallbacksMakeTheStepNonBlocking) {
     });
 }
 
+TEST(Dispatch, CallbackFifoKeepsOrderWhenItWrapsAndGrows) {
+    onFreshThread([] {
+        currentDispatcher();
+        std::vector<int> order;
+        // The first batch moves the ring's start; the second wraps around it and outgrows it.
+        for (int batch : {10, 150}) {
+            order.clear();
+            for (int i = 0; i < batch; ++i) {
+                scheduleCallback([&order, i] { order.push_back(i); });
+            }
+            runOnce(0);
+            ASSERT_EQ(order.size(), std::size_t(batch));
+            for (int i = 0; i < batch; ++i) {
+                EXPECT_EQ(order[std::size_t(i)], i);
+            }
+        }
+    });
+}
+
 TEST(Dispatch, RaisingCallbackLeavesTheRestQueued) {
     onFreshThread([] {
         currentDispatcher();
