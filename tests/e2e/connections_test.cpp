@@ -42,15 +42,6 @@ TEST(EndToEndConnections, PipelinedRequestsAreAnsweredInOrder) {
     }
 }
 
-TEST(EndToEndConnections, HttpTenWithoutKeepAliveIsClosedAfterTheAnswer) {
-    HttpClient client(sitePort());
-    client.sendAll("GET /hello.html HTTP/1.0\r\n\r\n");
-    std::optional<HttpResponse> response = client.readResponse();
-    ASSERT_TRUE(response);
-    EXPECT_EQ(response->body, "<p>hello</p>");
-    EXPECT_TRUE(client.readUntilClosed());
-}
-
 TEST(EndToEndConnections, FiftyClientsAtOnce) {
     constexpr int clients = 50;
     std::atomic<int> good{0};
@@ -86,18 +77,6 @@ TEST(EndToEndConnections, ClientLeavingMidTransferDisturbsNoOne) {
     }
     HttpResponse after = fetchGet(sitePort(), "/hello.html");
     EXPECT_EQ(after.body, "<p>hello</p>");
-}
-
-TEST(EndToEndConnections, SilentClientDoesNotBlockOthers) {
-    HttpClient silent(sitePort());
-    HttpClient halfway(sitePort());
-    halfway.sendAll("GET /hello.html HTT");
-    HttpResponse response = fetchGet(sitePort(), "/docs/guide.txt");
-    EXPECT_EQ(response.body, "guide");
-    halfway.sendAll("P/1.1\r\nHost: localhost\r\n\r\n");
-    std::optional<HttpResponse> late = halfway.readResponse();
-    ASSERT_TRUE(late);
-    EXPECT_EQ(late->body, "<p>hello</p>");
 }
 
 } // namespace
