@@ -7,12 +7,25 @@
 
 namespace quorvin::testing {
 
+namespace {
+
+constexpr auto hangLimit = std::chrono::seconds(20);
+
+} // namespace
+
 ServerThread::ServerThread(RequestHandler handler, ServerOptions options) {
     std::future<void> started = ready_.get_future();
     thread_ = std::thread([this, handler = std::move(handler), options = std::move(options)] {
         run(handler, options);
+        enter("ended");
+        ended_.set_value();
     });
-    started.get();
+    if (started.wait_for(hangLimit) != std::future_status::ready) {
+        ADD_FAILURE() << "the server thread hung while " << phase_.load();
+        stop_ = true;
+        finish();
+        return;
+    }
     if (!problem_.empty()) {
         ADD_FAILURE() << problem_;
     }
@@ -20,17 +33,31 @@ ServerThread::ServerThread(RequestHandler handler, ServerOptions options) {
 
 ServerThread::~ServerThread() {
     stop_ = true;
-    thread_.join();
+    finish();
     if (!problem_.empty()) {
         ADD_FAILURE() << problem_;
     }
+}
+
+void ServerThread::finish() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    if (ended_.get_future().wait_for(hangLimit) == std::future_status::ready) {
+        thread_.join();
+        return;
+    }
+    ADD_FAILURE() << "the server thread hung while " << phase_.load();
+    thread_.detach();
 }
 
 void ServerThread::run(RequestHandler handler, ServerOptions options) {
     HttpServer server;
     Future<void> serving;
     try {
+        enter("starting the socket library");
         startupSockets();
+        enter("opening the listener");
         server = createHttpServer(options.reuseAddress, false, options.maxBodyLength);
         serving = serve(server, 0, handler, options.address);
         if (serving.failed()) {
@@ -46,8 +73,10 @@ void ServerThread::run(RequestHandler handler, ServerOptions options) {
     ready_.set_value();
     try {
         while (!stop_) {
+            enter("in a loop step");
             runOnce(20);
         }
+        enter("winding down");
         windDown(server);
     } catch (const std::exception& error) {
         problem_ = std::string("the event loop raised: ") + error.what();

@@ -40,7 +40,14 @@ private:
     void run(RequestHandler handler, ServerOptions options);
     void windDown(const HttpServer& server);
 
+    // Where the loop thread is, for the report should it ever hang.
+    void enter(const char* phase) { phase_ = phase; }
+    // Waits a bounded time for the thread to end; a thread that hangs is reported and left.
+    void finish();
+
     std::promise<void> ready_;
+    std::promise<void> ended_;
+    std::atomic<const char*> phase_{"starting"};
     std::atomic<bool> stop_{false};
     std::uint16_t port_ = 0;
     AsyncFD listener_ = osInvalidSocket;

@@ -88,7 +88,7 @@ std::string localAddressOf(std::intptr_t handle) {
 }
 
 int socketOptionValue(std::intptr_t handle, int level, int name) {
-    int value = -1;
+    int value = 0;
     socklen_t length = sizeof value;
     if (::getsockopt(static_cast<int>(handle), level, name, &value, &length) != 0) {
         return -1;

@@ -97,7 +97,7 @@ std::string localAddressOf(std::intptr_t handle) {
 }
 
 int socketOptionValue(std::intptr_t handle, int level, int name) {
-    int value = -1;
+    int value = 0;
     int length = sizeof value;
     if (::getsockopt(native(handle), level, name, reinterpret_cast<char*>(&value), &length) != 0) {
         return -1;
