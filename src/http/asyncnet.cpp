@@ -103,7 +103,8 @@ Future<std::string> recv(BufferedSocket socket, std::int32_t size, SocketFlags f
     const bool peek = flags.contains(SocketFlag::Peek);
     const std::int32_t start = socket->readPosition;
     std::string result;
-    result.reserve(static_cast<std::size_t>(std::max(size, 0)));
+    // Room for a large count is taken as the bytes arrive, not on the peer's word alone.
+    result.reserve(static_cast<std::size_t>(std::clamp(size, 0, 65536)));
     if (socket->fillLength == 0 && finishFill(*socket, co_await startFill(socket, flags)) == 0) {
         co_return result;
     }

@@ -92,16 +92,6 @@ TEST(LineScan, TableFedWholeAndByteByByte) {
     }
 }
 
-TEST(LineScan, CompletesWithoutConsumingPastTheLine) {
-    const std::string data = "ab\ncd\n";
-    std::int32_t position = 0;
-    std::string line;
-    LineScanState state;
-    EXPECT_EQ(scanLine(data.data(), position, 6, line, state, 8192), LineScan::Complete);
-    EXPECT_EQ(line, "ab");
-    EXPECT_EQ(position, 3);
-}
-
 TEST(LineScan, LongLinesAtTheServerLimit) {
     const std::string exact(8192, 'x');
     EXPECT_EQ(readLines(exact + "\r\n", 4000, 8192), (std::vector<std::string>{exact, ""}));
