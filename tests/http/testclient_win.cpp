@@ -102,7 +102,8 @@ int socketOptionValue(std::intptr_t handle, int level, int name) {
     if (::getsockopt(native(handle), level, name, reinterpret_cast<char*>(&value), &length) != 0) {
         return -1;
     }
-    return value;
+    // Some options (TCP_NODELAY) come back as one byte; the rest of the int is not written.
+    return length == 1 ? (value & 0xFF) : value;
 }
 
 } // namespace quorvin::testing
