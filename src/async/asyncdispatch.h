@@ -229,5 +229,12 @@ extern const int osSoOobInline;
 extern const int osSoReuseAddr;
 extern const int osTcpNoDelay;
 extern const int osSomaxconn;
+// The reuse-address option of a listening socket: one that never lets a second socket take over a
+// port in use (SO_EXCLUSIVEADDRUSE on Windows, SO_REUSEADDR on POSIX).
+extern const int osSoListenerReuseAddr;
+
+// Accept errors that only say the process or system is short of descriptors or memory for now;
+// the listener pauses and accepts again instead of giving up.
+bool isTransientAcceptError(int code);
 
 } // namespace quorvin

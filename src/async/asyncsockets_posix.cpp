@@ -13,20 +13,13 @@
 
 namespace quorvin {
 
-const int osAfInet = AF_INET;
-const int osAfInet6 = AF_INET6;
-const int osSockStream = SOCK_STREAM;
-const int osIpprotoTcp = IPPROTO_TCP;
-const int osSolSocket = SOL_SOCKET;
-const int osSoAcceptConn = SO_ACCEPTCONN;
-const int osSoBroadcast = SO_BROADCAST;
-const int osSoDebug = SO_DEBUG;
-const int osSoDontRoute = SO_DONTROUTE;
-const int osSoKeepAlive = SO_KEEPALIVE;
-const int osSoOobInline = SO_OOBINLINE;
-const int osSoReuseAddr = SO_REUSEADDR;
-const int osTcpNoDelay = TCP_NODELAY;
-const int osSomaxconn = SOMAXCONN;
+#include "async/socketconstants.inc"
+// Reuse on POSIX never lets a second socket bind a port that a listener holds.
+const int osSoListenerReuseAddr = SO_REUSEADDR;
+
+bool isTransientAcceptError(int code) {
+    return code == EMFILE || code == ENFILE || code == ENOBUFS || code == ENOMEM;
+}
 
 namespace {
 

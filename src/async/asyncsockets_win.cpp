@@ -9,20 +9,14 @@
 
 namespace quorvin {
 
-const int osAfInet = AF_INET;
-const int osAfInet6 = AF_INET6;
-const int osSockStream = SOCK_STREAM;
-const int osIpprotoTcp = IPPROTO_TCP;
-const int osSolSocket = SOL_SOCKET;
-const int osSoAcceptConn = SO_ACCEPTCONN;
-const int osSoBroadcast = SO_BROADCAST;
-const int osSoDebug = SO_DEBUG;
-const int osSoDontRoute = SO_DONTROUTE;
-const int osSoKeepAlive = SO_KEEPALIVE;
-const int osSoOobInline = SO_OOBINLINE;
-const int osSoReuseAddr = SO_REUSEADDR;
-const int osTcpNoDelay = TCP_NODELAY;
-const int osSomaxconn = SOMAXCONN;
+#include "async/socketconstants.inc"
+// SO_REUSEADDR here would let another socket bind the same port and steal its traffic.
+const int osSoListenerReuseAddr = SO_EXCLUSIVEADDRUSE;
+
+bool isTransientAcceptError(int code) {
+    return code == WSAEMFILE || code == WSAENOBUFS || code == ERROR_NOT_ENOUGH_MEMORY ||
+           code == ERROR_OUTOFMEMORY || code == ERROR_NO_SYSTEM_RESOURCES;
+}
 
 namespace {
 

@@ -2,7 +2,6 @@
 #include "http/asyncnet.h"
 
 #include "async/asyncproc.h"
-#include "http/asyncnet_platform.h"
 #include "http/linescan.h"
 #include "runtime/errors.h"
 
@@ -48,6 +47,30 @@ BufferedSocket createBufferedSocket(AsyncFD fd, int domain, int socketType, int 
     return socket;
 }
 
+NativeSocketOption nativeSocketOption(SocketOption option) {
+    switch (option) {
+    case OptAcceptConn:
+        return {osSolSocket, osSoAcceptConn};
+    case OptBroadcast:
+        return {osSolSocket, osSoBroadcast};
+    case OptDebug:
+        return {osSolSocket, osSoDebug};
+    case OptDontRoute:
+        return {osSolSocket, osSoDontRoute};
+    case OptKeepAlive:
+        return {osSolSocket, osSoKeepAlive};
+    case OptOOBInline:
+        return {osSolSocket, osSoOobInline};
+    case OptReuseAddr:
+        return {osSolSocket, osSoListenerReuseAddr};
+    case OptReusePort:
+        return {osSolSocket, osSoReuseAddr};
+    case OptNoDelay:
+        return {osIpprotoTcp, osTcpNoDelay};
+    }
+    return {osSolSocket, osSoListenerReuseAddr};
+}
+
 void setSocketOption(const BufferedSocket& socket, SocketOption option, bool value,
                      std::optional<int> level) {
     const NativeSocketOption native = nativeSocketOption(option);
@@ -66,9 +89,7 @@ void bindAddr(const BufferedSocket& socket, std::uint16_t port, std::string_view
         }
     }
     addrinfo* found = getAddrInfo(host, port, socket->domain, osSockStream, osIpprotoTcp);
-    std::int32_t length = 0;
-    const sockaddr* first = detail::firstAddress(found, length);
-    if (bindSocket(socket->fd, first, length) < 0) {
+    if (bindSocket(socket->fd, firstAddress(found), firstAddressLength(found)) < 0) {
         // Taken before the list is freed, which may change the last error.
         const int code = lastOsErrorCode();
         freeAddrInfo(found);

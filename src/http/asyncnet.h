@@ -63,10 +63,6 @@ struct NativeSocketOption {
 // SO_REUSEADDR on both. No-delay lives at the TCP level, every other option at the socket level.
 NativeSocketOption nativeSocketOption(SocketOption option);
 
-// Accept errors that only say the process or system is short of descriptors or memory for now;
-// the listener pauses and accepts again instead of giving up.
-bool isTransientAcceptError(int code);
-
 // A new registered, non-blocking socket; OSError when the system cannot create it.
 BufferedSocket createBufferedSocket(int domain = osAfInet, int socketType = osSockStream,
                                     int protocol = osIpprotoTcp, bool buffered = true);
