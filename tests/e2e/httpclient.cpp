@@ -71,34 +71,21 @@ int HttpResponse::headerCount() const {
     return count;
 }
 
-HttpClient::HttpClient(std::uint16_t port) : socket_(detail::connectLoopback(port)) {
-    if (socket_ == -1) {
-        ADD_FAILURE() << "cannot connect to 127.0.0.1:" << port;
-    }
-}
+HttpClient::HttpClient(std::uint16_t port) : connection_(port) {}
 
-HttpClient::~HttpClient() {
-    if (socket_ != -1) {
-        detail::closeSocket(socket_);
-    }
-}
+HttpClient::~HttpClient() = default;
 
 bool HttpClient::connected() const {
-    return socket_ != -1;
+    return connection_.connected();
 }
 
 void HttpClient::sendAll(std::string_view data) {
-    if (socket_ == -1 || !detail::sendBytes(socket_, data.data(), data.size())) {
-        ADD_FAILURE() << "send failed";
-    }
+    connection_.sendAll(data);
 }
 
 bool HttpClient::receiveMore(int timeoutMs) {
-    if (socket_ == -1) {
-        return false;
-    }
     char piece[65536];
-    long count = detail::receiveSome(socket_, piece, sizeof piece, timeoutMs);
+    long count = connection_.receiveSome(piece, sizeof piece, timeoutMs);
     if (count <= 0) {
         return false;
     }
@@ -133,21 +120,7 @@ std::optional<HttpResponse> HttpClient::readResponse(int timeoutMs) {
 }
 
 bool HttpClient::readUntilClosed(int timeoutMs) {
-    if (socket_ == -1) {
-        return false;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    char piece[65536];
-    for (;;) {
-        long count = detail::receiveSome(socket_, piece, sizeof piece, remainingMs(deadline));
-        if (count == 0) {
-            return true;
-        }
-        if (count < 0) {
-            return false;
-        }
-        buffer_.append(piece, static_cast<std::size_t>(count));
-    }
+    return connection_.connected() && connection_.receiveUntilClosed(buffer_, timeoutMs);
 }
 
 std::string getRequest(std::string_view target, std::string_view extraHeaders) {

@@ -1,6 +1,8 @@
 // A blocking HTTP/1.1 client over loopback for the end-to-end tests; every wait is bounded.
 #pragma once
 
+#include "testclient.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,7 +45,7 @@ private:
     // Waits for more bytes and appends them; false on close, error or time-out.
     bool receiveMore(int timeoutMs);
 
-    std::intptr_t socket_ = -1;
+    TestClient connection_;
     std::string buffer_;
 };
 
@@ -56,16 +58,5 @@ HttpResponse fetch(std::uint16_t port, std::string_view rawRequest);
 inline HttpResponse fetchGet(std::uint16_t port, std::string_view target) {
     return fetch(port, getRequest(target));
 }
-
-namespace detail {
-// The platform socket calls behind HttpClient.
-std::intptr_t connectLoopback(std::uint16_t port);
-bool sendBytes(std::intptr_t socket, const char* data, std::size_t size);
-// Bytes received within the time, 0 when the peer closed, -1 on error or time-out.
-long receiveSome(std::intptr_t socket, char* buffer, std::size_t size, int timeoutMs);
-void closeSocket(std::intptr_t socket);
-// A loopback port that the system handed out for a moment; 0 when it would not.
-std::uint16_t probeFreePort();
-} // namespace detail
 
 } // namespace quorvin::testing

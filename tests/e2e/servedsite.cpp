@@ -75,7 +75,7 @@ void ServedSite::writeSite() {
 }
 
 std::uint16_t freeLoopbackPort() {
-    std::uint16_t port = detail::probeFreePort();
+    std::uint16_t port = probeFreePort();
     if (port == 0) {
         ADD_FAILURE() << "cannot find a free port";
     }
@@ -85,9 +85,7 @@ std::uint16_t freeLoopbackPort() {
 bool waitUntilListening(std::uint16_t port, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
-        std::intptr_t s = detail::connectLoopback(port);
-        if (s != -1) {
-            detail::closeSocket(s);
+        if (canConnect(port)) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -1,6 +1,8 @@
 // The platform-neutral parts of the test client.
 #include "testclient.h"
 
+#include "async/asyncdispatch.h"
+
 #include <chrono>
 
 namespace quorvin::testing {
@@ -44,6 +46,40 @@ bool TestClient::receiveUntilClosed(std::string& out, int timeoutMs) {
         }
         out.append(buffer, static_cast<std::size_t>(got));
     }
+}
+
+namespace {
+
+// A blocking IPv4 socket and the loopback address with `port`; calls `use` and closes the socket.
+template <class Use>
+auto withLoopbackSocket(std::uint16_t port, Use use) -> decltype(use(SocketHandle{}, nullptr)) {
+    startupSockets();
+    SocketHandle handle = createOsSocket(osAfInet, osSockStream, osIpprotoTcp);
+    if (handle == osInvalidSocket) {
+        return {};
+    }
+    addrinfo* address = getAddrInfo("127.0.0.1", port, osAfInet, osSockStream, osIpprotoTcp);
+    auto result = use(handle, address);
+    freeAddrInfo(address);
+    closeOsSocket(handle);
+    return result;
+}
+
+} // namespace
+
+bool canConnect(std::uint16_t port) {
+    return withLoopbackSocket(port, [](SocketHandle handle, addrinfo* address) {
+        return connectSocket(handle, firstAddress(address), firstAddressLength(address)) == 0;
+    });
+}
+
+std::uint16_t probeFreePort() {
+    return withLoopbackSocket(0, [](SocketHandle handle, addrinfo* address) -> std::uint16_t {
+        if (bindSocket(handle, firstAddress(address), firstAddressLength(address)) != 0) {
+            return 0;
+        }
+        return localPort(handle);
+    });
 }
 
 bool TestClient::staysOpenAndSilent(int waitMs) {

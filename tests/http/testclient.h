@@ -28,13 +28,18 @@ public:
     // Resets the connection (RST) instead of closing it in order.
     void abortConnection();
     void close();
-
-private:
     // Waits up to timeoutMs for readability; then reads. -1 on time-out or error, 0 at close.
     long receiveSome(char* buffer, std::size_t size, int timeoutMs);
 
+private:
     std::intptr_t socket_;
 };
+
+// Whether something accepts connections on 127.0.0.1:port; reports no test failure.
+bool canConnect(std::uint16_t port);
+
+// A loopback port that the system handed out for a moment; 0 when it would not.
+std::uint16_t probeFreePort();
 
 // The numeric local address that a bound socket handle has, for example "0.0.0.0".
 std::string localAddressOf(std::intptr_t handle);
