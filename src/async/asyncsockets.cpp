@@ -57,6 +57,20 @@ void failAccept(const Future<AcceptResult>& future, AsyncFD listener, SocketFlag
     });
 }
 
+void completeAccept(const Future<AcceptResult>& future, SocketHandle client,
+                    const sockaddr* remote) {
+    std::string address;
+    try {
+        address = getAddrString(remote);
+        registerHandle(client);
+    } catch (...) {
+        closeOsSocket(client);
+        future.fail(std::current_exception());
+        return;
+    }
+    future.complete(AcceptResult{std::move(address), client});
+}
+
 } // namespace detail
 
 AsyncFD createAsyncSocketHandle(int family, int type, int protocol) {

@@ -69,16 +69,7 @@ struct AcceptedSocket {
 
 void acceptConnection(const Future<AcceptResult>& future, AcceptedSocket& accepted) {
     int client = std::exchange(accepted.fd, -1);
-    std::string address;
-    try {
-        address = getAddrString(reinterpret_cast<const sockaddr*>(&accepted.address));
-        registerHandle(client);
-    } catch (...) {
-        closeOsSocket(client);
-        future.fail(std::current_exception());
-        return;
-    }
-    future.complete(AcceptResult{std::move(address), client});
+    detail::completeAccept(future, client, reinterpret_cast<const sockaddr*>(&accepted.address));
 }
 
 } // namespace

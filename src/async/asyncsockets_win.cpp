@@ -88,16 +88,7 @@ void acceptConnection(const Future<AcceptResult>& future, AsyncFD listener, Sock
     int remoteLength = 0;
     getAcceptExSockaddrs(buffer, 0, acceptAddressLength, acceptAddressLength, &local, &localLength,
                          &remote, &remoteLength);
-    std::string address;
-    try {
-        address = getAddrString(remote);
-        registerHandle(client);
-    } catch (...) {
-        closeOsSocket(client);
-        future.fail(std::current_exception());
-        return;
-    }
-    future.complete(AcceptResult{std::move(address), client});
+    detail::completeAccept(future, client, remote);
 }
 
 } // namespace

@@ -20,4 +20,9 @@ void finishSend(const Future<void>& future, SocketFlags flags, std::int32_t erro
 void failAccept(const Future<AcceptResult>& future, AsyncFD listener, SocketFlags flags,
                 std::int32_t error);
 
+// The end of a successful accept: registers the client and completes the future with the peer's
+// address text, or closes the client and fails the future when either step raises.
+void completeAccept(const Future<AcceptResult>& future, SocketHandle client,
+                    const sockaddr* remote);
+
 } // namespace quorvin::detail
