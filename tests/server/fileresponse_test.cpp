@@ -4,6 +4,7 @@
 #include "runtime/errors.h"
 #include "server/page.h"
 #include "tempfolder.h"
+#include "testsettings.h"
 
 #include <gtest/gtest.h>
 
@@ -12,21 +13,10 @@
 #endif
 
 using namespace quorvin;
+using quorvin::testing::settingsFor;
 using quorvin::testing::TempFolder;
 
-namespace {
-
-ServerSettings settingsFor(const std::string& root) {
-    ServerSettings settings;
-    settings.rootDirectory = root;
-    settings.mimeTable = newMimeTable();
-    addMimeType(settings.mimeTable, "htm", "text/html");
-    settings.serverName = "Quorvin";
-    settings.serverVersion = "20.08.14";
-    return settings;
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(FileExtension, Table) {
     struct Case {

@@ -5,6 +5,7 @@
 #include "server/fs.h"
 #include "server/pagestyle.h"
 #include "tempfolder.h"
+#include "testsettings.h"
 
 #include <gtest/gtest.h>
 
@@ -12,19 +13,10 @@
 #include <vector>
 
 using namespace quorvin;
+using quorvin::testing::settingsFor;
 using quorvin::testing::TempFolder;
 
 namespace {
-
-ServerSettings settingsFor(const std::string& root) {
-    ServerSettings settings;
-    settings.rootDirectory = root;
-    settings.mimeTable = newMimeTable();
-    addMimeType(settings.mimeTable, "htm", "text/html");
-    settings.serverName = "Quorvin";
-    settings.serverVersion = "20.08.14";
-    return settings;
-}
 
 // The page as the frame, footer and list templates assemble it, written out here on purpose.
 std::string expectedPage(const std::string& title, const std::vector<std::string>& items) {

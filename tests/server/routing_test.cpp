@@ -6,6 +6,7 @@
 #include "server/listing.h"
 #include "server/page.h"
 #include "tempfolder.h"
+#include "testsettings.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 using namespace quorvin;
+using quorvin::testing::settingsFor;
 using quorvin::testing::TempFolder;
 
 namespace {
@@ -30,11 +32,7 @@ protected:
         outer.writeFile("site/a+b.txt", "plus");
         outer.writeFile("site/100%.txt", "percent");
         outer.writeFile("site/docs/readme.md", "readme");
-        settings.rootDirectory = outer.join("site");
-        settings.mimeTable = newMimeTable();
-        addMimeType(settings.mimeTable, "htm", "text/html");
-        settings.serverName = "Quorvin";
-        settings.serverVersion = "20.08.14";
+        settings = settingsFor(outer.join("site"));
     }
 
     StaticResponse get(std::string_view path) { return chooseResponse(settings, HttpGet, path); }

@@ -1,0 +1,21 @@
+// Settings as every launch fills them, for tests that build responses without a launch.
+#pragma once
+
+#include "server/mimetable.h"
+#include "server/settings.h"
+
+#include <string>
+
+namespace quorvin::testing {
+
+inline ServerSettings settingsFor(const std::string& root) {
+    ServerSettings settings;
+    settings.rootDirectory = root;
+    settings.mimeTable = newMimeTable();
+    addMimeType(settings.mimeTable, "htm", "text/html");
+    settings.serverName = "Quorvin";
+    settings.serverVersion = "20.08.14";
+    return settings;
+}
+
+} // namespace quorvin::testing
