@@ -11,12 +11,13 @@ def _ratio(value, reference):
     return value / reference if reference else None
 
 
-def _cell(result, reference, digits=0):
+def _cell(result, reference):
     if result is None:
         return "-"
     if "error" in result:
         return "errors: " + result["error"]
-    text = "{:,.{}f}".format(result["value"], digits)
+    value = result["value"]
+    text = "{:,.{}f}".format(value, 2 if value < 10 else 1 if value < 100 else 0)
     if reference and "value" in reference:
         text += " (%.2fx)" % _ratio(result["value"], reference["value"])
     return text
@@ -55,9 +56,9 @@ def _mib(kib):
 def _memory_rows(name, entry):
     def pick(key, field, fmt):
         part = entry.get(key, {})
-        if "error" in part:
-            return "errors: " + part["error"]
-        return fmt(part[field]) if field in part else "-"
+        if field in part:
+            return fmt(part[field])
+        return "errors: " + part["error"] if "error" in part else "-"
 
     return [
         _mib(entry["idle_kib"]),

@@ -92,8 +92,9 @@ def listing_memory(server, idle_kib):
         server.reset_peak()
         statuses = clients.slow_readers(server.port, "/%s/" % dataset.LIST_LARGE, clients_count)
         if None in statuses:
-            return {"error": "%d of %d clients not served within 60 s (peak %.0f MiB)" % (
-                statuses.count(None), clients_count, server.peak_kib() / 1024)}
+            out["error"] = "%d of %d clients not served within 60 s (peak %.0f MiB)" % (
+                statuses.count(None), clients_count, server.peak_kib() / 1024)
+            return out
         if any(status != 200 for status in statuses):
             return {"error": "statuses %s" % sorted(set(map(str, statuses)))}
         out["peak_%d_kib" % clients_count] = server.peak_kib()
