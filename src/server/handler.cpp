@@ -9,6 +9,7 @@
 #include "runtime/output.h"
 #include "server/fs.h"
 #include "server/hostcheck.h"
+#include "server/listing.h"
 #include "server/routing.h"
 
 #include <algorithm>
@@ -51,10 +52,37 @@ Future<void> sendFileBody(BufferedSocket client, std::shared_ptr<fs::FileReader>
     }
 }
 
+// Sends the pieces in order, each released as soon as the system has taken it.
+Future<void> sendBodyPieces(BufferedSocket client, std::vector<std::string> pieces) {
+    co_await procedureName("sendBodyPieces");
+    for (std::string& piece : pieces) {
+        co_await send(client, std::move(piece));
+    }
+}
+
+// Builds the listing a slice at a time; between slices the event loop serves other connections.
+Future<void> buildListing(std::shared_ptr<ListingBuilder> builder) {
+    co_await procedureName("buildListing");
+    while (builder->addEntries(listingSliceEntries)) {
+        co_await sleepAsync(0);
+    }
+}
+
 } // namespace
 
 Future<void> sendStaticResponse(Request request, StaticResponse response) {
     co_await procedureName("sendStaticResponse");
+    if (!response.bodyPieces.empty()) {
+        std::uint64_t length = 0;
+        for (const std::string& piece : response.bodyPieces) {
+            length += piece.size();
+        }
+        // The head travels with the first piece.
+        response.bodyPieces.front().insert(
+            0, formatResponseHead(response.status, length, response.headers));
+        co_await sendBodyPieces(request.client, std::move(response.bodyPieces));
+        co_return;
+    }
     if (!response.bodyFile) {
         co_await respond(request, response.status, response.body, response.headers);
         co_return;
@@ -74,8 +102,13 @@ Future<void> handleHttpRequest(std::shared_ptr<const ServerSettings> settings, R
     if (s.logRequests) {
         logRequest(s, request);
     }
-    StaticResponse response = chooseResponse(s, request.method, request.url.path);
-    co_await sendStaticResponse(request, std::move(response));
+    Route route = routeRequest(s, request.method, request.url.path);
+    if (route.listingDirectory) {
+        auto builder = std::make_shared<ListingBuilder>(s, std::move(*route.listingDirectory));
+        co_await buildListing(builder);
+        route.response = builder->finish();
+    }
+    co_await sendStaticResponse(request, std::move(route.response));
 }
 
 RequestHandler staticRequestHandler(ServerSettings settings) {
