@@ -6,6 +6,7 @@
 #include "http/responseformat.h"
 #include "runtime/clock.h"
 #include "runtime/errors.h"
+#include "runtime/memory.h"
 #include "runtime/output.h"
 #include "server/fs.h"
 #include "server/hostcheck.h"
@@ -52,11 +53,19 @@ Future<void> sendFileBody(BufferedSocket client, std::shared_ptr<fs::FileReader>
     }
 }
 
+// A body of this many pieces or more is large enough that its memory is handed back to the
+// system once it has been sent.
+constexpr std::size_t largeBodyPieces = 16;
+
 // Sends the pieces in order, each released as soon as the system has taken it.
 Future<void> sendBodyPieces(BufferedSocket client, std::vector<std::string> pieces) {
     co_await procedureName("sendBodyPieces");
+    const bool large = pieces.size() >= largeBodyPieces;
     for (std::string& piece : pieces) {
         co_await send(client, std::move(piece));
+    }
+    if (large) {
+        releaseFreeMemory();
     }
 }
 
