@@ -214,7 +214,8 @@ TEST(ListingBuilder, IndexFileMetInALaterSliceWins) {
         folder.writeFile("site/page" + std::to_string(i) + ".txt", "x");
     }
     folder.writeFile("site/index.html", "<p>home</p>");
-    ListingBuilder builder(settingsFor(folder.path()), folder.join("site"));
+    const ServerSettings settings = settingsFor(folder.path());
+    ListingBuilder builder(settings, folder.join("site"));
     while (builder.addEntries(3)) {
     }
     StaticResponse response = builder.finish();
