@@ -42,9 +42,10 @@ ULONG STDMETHODCALLTYPE TestDataObject::Release() {
 
 HGLOBAL TestDataObject::makeGlobal() const {
     // A file list is a DROPFILES header followed by the names and one more NUL; text ends in one.
+    // Two zero units are added, so that even a list without names ends in two.
     const bool isList = format_ == CF_HDROP;
     const SIZE_T header = isList ? sizeof(DROPFILES) : 0;
-    const SIZE_T bytes = header + (payload_.size() + 1) * sizeof(wchar_t);
+    const SIZE_T bytes = header + (payload_.size() + 2) * sizeof(wchar_t);
     HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
     auto* base = static_cast<char*>(GlobalLock(global));
     if (isList) {

@@ -13,8 +13,7 @@ namespace quorvin::testing {
 
 class TestDataObject final : public IDataObject {
 public:
-    // CF_HDROP holding the names (DROPFILES with wide names); an empty list is a CF_HDROP
-    // that names nothing.
+    // CF_HDROP holding the names (DROPFILES with wide names).
     static TestDataObject* files(const std::vector<std::string>& names);
     // CF_UNICODETEXT only.
     static TestDataObject* text(const std::string& text);
