@@ -62,8 +62,8 @@ std::string nextOpened(const std::string& record, std::size_t seen) {
 }
 
 // Under Wine, ShellExecuteW reaches winebrowser, which runs xdg-open (xdg-email for mailto:
-// links): the harness puts fake
-// ones first on PATH that append each URL to the file named by QUORVIN_OPENED_URLS.
+// links): the harness puts fake ones first on PATH that append each URL to the file named by
+// QUORVIN_OPENED_URLS.
 class BrowserHandOver : public ::testing::Test {
 protected:
     void SetUp() override {
