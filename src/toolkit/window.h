@@ -13,8 +13,6 @@
 
 namespace quorvin {
 
-class wDropTarget;
-
 // Creation position and size; -1 asks for the class's default.
 struct wPoint {
     int x = -1;
@@ -100,7 +98,7 @@ private:
     wFont font_;
     HCURSOR cursor_ = nullptr;
     bool mouseInside_ = false;
-    wDropTarget* dropTarget_ = nullptr;
+    IDropTarget* dropTarget_ = nullptr;
 };
 
 } // namespace quorvin
