@@ -72,6 +72,7 @@ void wWindow::attach(HWND hwnd) {
 }
 
 void wWindow::detach() {
+    setDropTarget(false);
     RemovePropW(hwnd_, objectProperty);
     if (original_ != nullptr) {
         SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
