@@ -37,8 +37,8 @@ void createBottomRow() {
     selectFolderButton = std::make_unique<wButton>(mainPanel.get(), "Select Folder");
     homeLink = std::make_unique<wHyperlink>(mainPanel.get(), -1, "Visit Home", "", wPoint{},
                                             wSize{}, homeLinkStyle);
-    contactLink = std::make_unique<wHyperlink>(mainPanel.get(), -1, "Contact Author", "",
-                                               wPoint{}, wSize{}, contactLinkStyle);
+    contactLink = std::make_unique<wHyperlink>(mainPanel.get(), -1, "Contact Author", "", wPoint{},
+                                               wSize{}, contactLinkStyle);
     selectFolderButton->setFont(wFont(9.5));
     homeLink->setNormalFont(wFont(10.5));
     homeLink->setHoverFont(wFont(9.5, FW_BOLD, true));

@@ -18,9 +18,8 @@ wButton::wButton(wWindow* parent, const std::string& label, wPoint position, wSi
     const int height = size.height >= 0 ? size.height : standard.cy;
     const int left = position.x >= 0 ? position.x : 0;
     const int top = position.y >= 0 ? position.y : 0;
-    if (!createControl(L"Button", label,
-                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | style, 0,
-                       RECT{left, top, left + width, top + height})) {
+    if (!createControl(L"Button", label, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | style,
+                       0, RECT{left, top, left + width, top + height})) {
         throw wButtonError();
     }
 }

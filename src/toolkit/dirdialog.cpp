@@ -10,7 +10,8 @@ namespace quorvin {
 namespace {
 
 // Releases a COM interface at the end of a scope.
-template <typename T> struct Released {
+template <typename T>
+struct Released {
     T* pointer = nullptr;
     ~Released() {
         if (pointer != nullptr) {

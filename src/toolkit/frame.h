@@ -10,8 +10,7 @@ class wFrame : public wWindow {
 public:
     // Raises wFrameError when the window cannot be made.
     wFrame(const std::string& title, wSize size,
-           DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-           DWORD exStyle = WS_EX_COMPOSITED);
+           DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, DWORD exStyle = WS_EX_COMPOSITED);
 
     void setIcon(const wIcon& icon);
     // ShowWindow with SW_SHOWNORMAL; the content is sized for the shown frame.

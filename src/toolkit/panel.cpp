@@ -9,8 +9,8 @@ namespace quorvin {
 wPanel::wPanel(wWindow* parent) : wControl(parent) {
     SIZE size = parent->clientSize();
     // WS_EX_CONTROLPARENT lets the keyboard navigation step into the panel's controls.
-    if (!createOwn(panelClassName, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                   WS_EX_CONTROLPARENT, RECT{0, 0, size.cx, size.cy})) {
+    if (!createOwn(panelClassName, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,
+                   RECT{0, 0, size.cx, size.cy})) {
         throw wPanelError();
     }
 }

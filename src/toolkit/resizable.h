@@ -1,4 +1,5 @@
-// wResizable: the four layout variables of a widget, in pixels relative to its parent's client area.
+// wResizable: the four layout variables of a widget, in pixels relative to its parent's client
+// area.
 #pragma once
 
 #include "toolkit/layout/expression.h"

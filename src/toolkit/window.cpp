@@ -43,19 +43,17 @@ wWindow* wWindow::fromHandle(HWND hwnd) {
 bool wWindow::createOwn(LPCWSTR className, const std::string& label, DWORD style, DWORD exStyle,
                         RECT bounds) {
     HWND made = CreateWindowExW(exStyle, className, toWide(label).c_str(), style, bounds.left,
-                                bounds.top, bounds.right - bounds.left,
-                                bounds.bottom - bounds.top, parentHandle(parent_), nullptr,
-                                GetModuleHandleW(nullptr), this);
+                                bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                                parentHandle(parent_), nullptr, GetModuleHandleW(nullptr), this);
     return made != nullptr;
 }
 
-bool wWindow::createControl(LPCWSTR className, const std::string& label, DWORD style,
-                            DWORD exStyle, RECT bounds, int id) {
-    HWND made = CreateWindowExW(exStyle, className, toWide(label).c_str(), style, bounds.left,
-                                bounds.top, bounds.right - bounds.left,
-                                bounds.bottom - bounds.top, parentHandle(parent_),
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                GetModuleHandleW(nullptr), nullptr);
+bool wWindow::createControl(LPCWSTR className, const std::string& label, DWORD style, DWORD exStyle,
+                            RECT bounds, int id) {
+    HWND made = CreateWindowExW(
+        exStyle, className, toWide(label).c_str(), style, bounds.left, bounds.top,
+        bounds.right - bounds.left, bounds.bottom - bounds.top, parentHandle(parent_),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (made == nullptr) {
         return false;
     }

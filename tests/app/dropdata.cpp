@@ -14,7 +14,8 @@ namespace {
 // An IDataObject with exactly one format in one HGLOBAL.
 class OneFormatData : public IDataObject {
 public:
-    OneFormatData(CLIPFORMAT format, std::string bytes) : format_(format), bytes_(std::move(bytes)) {}
+    OneFormatData(CLIPFORMAT format, std::string bytes)
+        : format_(format), bytes_(std::move(bytes)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (iid == IID_IUnknown || iid == IID_IDataObject) {
@@ -48,7 +49,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
         return format->cfFormat == format_ && (format->tymed & TYMED_HGLOBAL) != 0 ? S_OK
-                                                                                  : DV_E_FORMATETC;
+                                                                                   : DV_E_FORMATETC;
     }
     HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
         out->ptd = nullptr;

@@ -90,8 +90,7 @@ TEST_F(FolderSelection, DroppedMissingPathIsNotAFolder) {
     TempFolder folder;
     const std::string missing = folder.join("gone");
     dropOnHelpText(newFileListData({missing}));
-    EXPECT_EQ(statusBar->statusText().substr(0, 16 + missing.size()),
-              " Not a folder - " + missing);
+    EXPECT_EQ(statusBar->statusText().substr(0, 16 + missing.size()), " Not a folder - " + missing);
 }
 
 TEST_F(FolderSelection, DroppedTextChangesNothing) {
@@ -123,6 +122,9 @@ TEST_F(FolderSelection, ChosenFolderIsServed) {
     EXPECT_EQ(statusBar->statusText().substr(0, expected.size()), expected);
     EXPECT_FALSE(selectFolderButton->isEnabled());
     EXPECT_FALSE(helpText->isDropTarget());
+    if (urlRecordAvailable()) {
+        EXPECT_TRUE(openedOnlyServerPage(waitForOpenedUrls(1)));
+    }
 }
 
 } // namespace quorvin::testing

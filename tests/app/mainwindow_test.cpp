@@ -4,6 +4,8 @@
 #include "app/mainwindow.h"
 #include "windowtesting.h"
 
+#include <richedit.h>
+
 #include <cmath>
 #include <regex>
 
@@ -27,9 +29,14 @@ std::wstring classOf(HWND window) {
     return name;
 }
 
+// The font a control was given; a rich edit control does not answer WM_GETFONT, so its font is
+// the one the toolkit handed it.
 LOGFONTW fontOf(HWND window) {
     LOGFONTW logFont{};
     auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    if (font == nullptr && window == helpText->handle()) {
+        font = helpText->font().handle();
+    }
     GetObjectW(font, sizeof logFont, &logFont);
     return logFont;
 }
@@ -73,13 +80,14 @@ TEST_F(MainWindow, FrameHasTitleClassStylesAndIcon) {
     EXPECT_EQ(classOf(mainFrame->handle()), L"wFrame");
     EXPECT_EQ(classOf(mainPanel->handle()), L"wPanel");
     const LONG_PTR style = GetWindowLongPtrW(mainFrame->handle(), GWL_STYLE);
-    EXPECT_EQ(style & (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
+    EXPECT_EQ(style & (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN),
+              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
     EXPECT_TRUE(GetWindowLongPtrW(mainFrame->handle(), GWL_EXSTYLE) & WS_EX_COMPOSITED);
     EXPECT_TRUE(IsWindowVisible(mainFrame->handle()));
     EXPECT_NE(SendMessageW(mainFrame->handle(), WM_GETICON, ICON_SMALL, 0), 0);
     const LONG_PTR helpStyle = GetWindowLongPtrW(helpText->handle(), GWL_STYLE);
     EXPECT_EQ(helpStyle, WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY);
-    EXPECT_EQ(classOf(helpText->handle()), L"RICHEDIT50W");
+    EXPECT_EQ(_wcsicmp(classOf(helpText->handle()).c_str(), L"RICHEDIT50W"), 0);
     EXPECT_TRUE(helpText->isDropTarget());
 }
 
@@ -148,10 +156,9 @@ TEST_F(MainWindow, ControlsHaveTheirFonts) {
         LONG height;
         LONG weight;
     };
-    for (const Expected& expected : {Expected{helpText->handle(), -16, 400},
-                                     Expected{selectFolderButton->handle(), -13, 400},
-                                     Expected{homeLink->handle(), -14, 400},
-                                     Expected{contactLink->handle(), -13, 400}}) {
+    for (const Expected& expected :
+         {Expected{helpText->handle(), -16, 400}, Expected{selectFolderButton->handle(), -13, 400},
+          Expected{homeLink->handle(), -14, 400}, Expected{contactLink->handle(), -13, 400}}) {
         LOGFONTW font = fontOf(expected.window);
         EXPECT_EQ(font.lfHeight, expected.height);
         EXPECT_EQ(font.lfWeight, expected.weight);
@@ -159,6 +166,12 @@ TEST_F(MainWindow, ControlsHaveTheirFonts) {
         EXPECT_FALSE(font.lfItalic);
         EXPECT_EQ(std::wstring(font.lfFaceName), std::wstring(messageLogFont().lfFaceName));
     }
+    // The rich edit control took the 12 pt font as its default character format.
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    SendMessageW(helpText->handle(), EM_GETCHARFORMAT, SCF_DEFAULT,
+                 reinterpret_cast<LPARAM>(&format));
+    EXPECT_EQ(format.yHeight, 240);
 }
 
 TEST_F(MainWindow, StatusLineShowsVersionThenReportsWithTheTime) {

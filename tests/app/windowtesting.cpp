@@ -2,8 +2,6 @@
 #include "windowtesting.h"
 
 #include "app/mainwindow.h"
-#include "runtime/utf.h"
-
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -115,7 +113,7 @@ bool urlRecordAvailable() {
 
 std::vector<std::string> openedUrls() {
     std::vector<std::string> urls;
-    std::ifstream record(toWide(urlRecordPath()));
+    std::ifstream record(urlRecordPath());
     std::string line;
     while (std::getline(record, line)) {
         if (!line.empty() && line.back() == '\r') {
@@ -130,13 +128,18 @@ std::vector<std::string> openedUrls() {
 
 void clearOpenedUrls() {
     if (urlRecordAvailable()) {
-        std::ofstream(toWide(urlRecordPath()), std::ios::trunc);
+        std::ofstream(urlRecordPath(), std::ios::trunc);
     }
 }
 
 std::vector<std::string> waitForOpenedUrls(std::size_t count, int timeoutMs) {
     pumpUntil([count] { return openedUrls().size() >= count; }, timeoutMs);
     return openedUrls();
+}
+
+bool openedOnlyServerPage(const std::vector<std::string>& urls) {
+    return urls.size() == 1 &&
+           (urls[0] == "http://127.0.0.1:4321" || urls[0] == "http://127.0.0.1:4321/");
 }
 
 } // namespace quorvin::testing

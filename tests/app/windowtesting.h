@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <ole2.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -46,5 +48,9 @@ void clearOpenedUrls();
 bool urlRecordAvailable();
 // Waits until at least `count` URLs have been recorded.
 std::vector<std::string> waitForOpenedUrls(std::size_t count, int timeoutMs = 5000);
+
+// Whether exactly one URL, the server page "http://127.0.0.1:4321", was opened. Wine's browser
+// hand-over appends a slash to a URL without a path on its way to xdg-open.
+bool openedOnlyServerPage(const std::vector<std::string>& urls);
 
 } // namespace quorvin::testing
