@@ -1,10 +1,8 @@
 // wHyperlink: the state changes of hover, press and click.
 #include "app/hyperlink.h"
 
-#include "runtime/utf.h"
 #include "toolkit/cursor.h"
-
-#include <shellapi.h>
+#include "toolkit/shellopen.h"
 
 namespace quorvin {
 
@@ -79,7 +77,7 @@ void wHyperlink::follow() {
     if (processEvent(event) && event.result() == 1) {
         return;
     }
-    ShellExecuteW(nullptr, L"open", toWide(targetUrl_).c_str(), nullptr, nullptr, SW_SHOW);
+    shellOpen(targetUrl_, SW_SHOW);
 }
 
 } // namespace quorvin

@@ -30,7 +30,7 @@ void createHelpText() {
     helpText->setDropTarget(true);
     helpText->setMargins(helpTextMargin, helpTextMargin);
     helpText->setFont(wFont(12));
-    helpText->setValue(plainHelpText());
+    helpText->setValue(std::string(plainHelpText()));
 }
 
 void createBottomRow() {
@@ -101,7 +101,7 @@ void applyDisplayTexts() {
     contactLink->setLabel(texts.contactLabel);
     contactLink->setTargetUrl(texts.contactTarget);
     helpText->loadRichText(texts.helpRtf);
-    statusBar->setStatusText(versionStatusText());
+    statusBar->setStatusText(std::string(versionStatusText()));
 }
 
 std::string statusLine(const std::vector<std::string>& texts, const std::string& time) {

@@ -1,4 +1,4 @@
-// wDataObject over DragQueryFileW.
+// wDataObject: reads CF_HDROP through DragQueryFileW.
 #include "toolkit/dataobject.h"
 
 #include "runtime/utf.h"
@@ -9,40 +9,55 @@ namespace quorvin {
 
 namespace {
 
+// Longest name DragQueryFileW is asked for, in UTF-16 units.
 constexpr UINT nameBufferUnits = 65536;
 
-// The CF_HDROP medium of the data, released when done.
+// The CF_HDROP medium of a data object, released at the end of a scope.
 class DropMedium {
 public:
     explicit DropMedium(IDataObject* data) {
+        if (data == nullptr) {
+            return;
+        }
         FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        ok_ = data != nullptr && SUCCEEDED(data->GetData(&format, &medium_));
+        held_ = SUCCEEDED(data->GetData(&format, &medium_));
     }
     ~DropMedium() {
-        if (ok_) {
+        if (held_) {
             ReleaseStgMedium(&medium_);
         }
     }
-    HDROP drop() const { return ok_ ? static_cast<HDROP>(medium_.hGlobal) : nullptr; }
-    UINT count() const { return ok_ ? DragQueryFileW(drop(), 0xFFFFFFFF, nullptr, 0) : 0; }
+    DropMedium(const DropMedium&) = delete;
+    DropMedium& operator=(const DropMedium&) = delete;
+
+    // The file list, or null when the data has none in global memory.
+    HDROP drop() const {
+        return held_ && medium_.tymed == TYMED_HGLOBAL ? static_cast<HDROP>(medium_.hGlobal)
+                                                       : nullptr;
+    }
+    UINT count() const {
+        return drop() == nullptr ? 0 : DragQueryFileW(drop(), 0xFFFFFFFF, nullptr, 0);
+    }
 
 private:
     STGMEDIUM medium_{};
-    bool ok_ = false;
+    bool held_ = false;
 };
 
 } // namespace
 
 bool wDataObject::isFiles() const {
-    return DropMedium(data_).count() > 0;
+    return DropMedium(data_).count() >= 1;
 }
 
 std::vector<std::string> wDataObject::files() const {
     DropMedium medium(data_);
+    const UINT count = medium.count();
     std::vector<std::string> names;
-    std::wstring buffer(nameBufferUnits, L'\0');
-    for (UINT i = 0; i < medium.count(); ++i) {
-        UINT length = DragQueryFileW(medium.drop(), i, buffer.data(), nameBufferUnits);
+    names.reserve(count);
+    std::vector<wchar_t> buffer(nameBufferUnits);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(medium.drop(), i, buffer.data(), nameBufferUnits);
         names.push_back(fromWide(std::wstring_view(buffer.data(), length)));
     }
     return names;
