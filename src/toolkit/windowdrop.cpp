@@ -10,8 +10,8 @@ void wWindow::setDropTarget(bool on) {
     }
     if (on) {
         wDropTarget* target = wDropTarget::create(this, hwnd_);
-        for (wEventType type : {wEventType::DragEnter, wEventType::DragOver,
-                                wEventType::DragLeave, wEventType::Drop}) {
+        for (wEventType type : {wEventType::DragEnter, wEventType::DragOver, wEventType::DragLeave,
+                                wEventType::Drop}) {
             target->connect(type, [this](wDragDropEvent& event) { processEvent(event); });
         }
         // The target revokes any registration of the control's own before it registers.
