@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 using namespace quorvin;
@@ -19,6 +21,8 @@ using quorvin::testing::settingsFor;
 using quorvin::testing::TempFolder;
 
 namespace {
+
+namespace stdfs = std::filesystem;
 
 const char* const secret = "the secret beside the served folder";
 
@@ -177,4 +181,62 @@ TEST_F(Routing, EveryListingLinkReachesItsEntry) {
         expected.push_back(file.second);
     }
     EXPECT_EQ(reached, expected);
+}
+
+// Links made with the system's own link call; on Windows that may need a privilege that the
+// test lacks, and the test then says so and skips.
+class RoutingLinks : public Routing {
+protected:
+    bool link(std::string_view relative, const std::string& target, bool directory) {
+        std::error_code error;
+        // The test's paths are ASCII, so the native narrow form is the UTF-8 one.
+        const stdfs::path at(outer.join(relative));
+        if (directory) {
+            stdfs::create_directory_symlink(stdfs::path(target), at, error);
+        } else {
+            stdfs::create_symlink(stdfs::path(target), at, error);
+        }
+        if (error) {
+            problem = "cannot create a link: " + error.message();
+        }
+        return !error;
+    }
+    std::string problem;
+};
+
+TEST_F(RoutingLinks, LinksOutOfTheFolderAreMissingAndLinksInsideWork) {
+    outer.writeFile("outside/hidden.txt", secret);
+    if (!link("site/out.txt", outer.join("secret.txt"), false) ||
+        !link("site/outdir", outer.join("outside"), true) ||
+        !link("site/docs/up.txt", outer.join("site/a.txt"), false) ||
+        !link("site/inner", outer.join("site/docs"), true) ||
+        !link("site/index.html", outer.join("secret.txt"), false)) {
+        GTEST_SKIP() << problem;
+    }
+    expectMissing("/out.txt");
+    expectMissing("/outdir");
+    expectMissing("/outdir/");
+    expectMissing("/outdir/hidden.txt");
+    EXPECT_EQ(get("/docs/up.txt").body, "a") << "a link to a file inside is served";
+    EXPECT_EQ(get("/inner/readme.md").body, "readme") << "a link to a folder inside is followed";
+    EXPECT_NE(get("/inner/").body.find("readme.md"), std::string::npos);
+
+    // The root's index file leads out: it is listed by name, never served.
+    StaticResponse listing = get("/");
+    EXPECT_EQ(listing.status, 200);
+    EXPECT_EQ(listing.body.find(secret), std::string::npos);
+    for (const char* name : {">out.txt<", ">outdir<", ">index.html<", ">inner<"}) {
+        EXPECT_NE(listing.body.find(name), std::string::npos) << name;
+    }
+}
+
+TEST_F(RoutingLinks, ALinkLoopIsMissingAtOnce) {
+    if (!link("site/loop1", outer.join("site/loop2"), false) ||
+        !link("site/loop2", outer.join("site/loop1"), false) ||
+        !link("site/self", outer.join("site/self"), true)) {
+        GTEST_SKIP() << problem;
+    }
+    expectMissing("/loop1");
+    expectMissing("/self/x.txt");
+    EXPECT_EQ(get("/").status, 200) << "a folder holding a loop is still listed";
 }
