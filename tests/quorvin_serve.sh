@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs quorvin-serve natively and quorvin-serve.exe under Wine: the start line, a fetch, the usage
-# and "Not a folder - " errors, a second instance on a port in use, and Ctrl-C (natively).
+# Runs quorvin-serve natively and quorvin-serve.exe under Wine: the start line on the port that
+# --port names, a fetch, the usage, bad port and "Not a folder - " errors, a second instance on a
+# port in use, and Ctrl-C (natively).
 # Build folders: QUORVIN_NATIVE_BUILD (default build/native), QUORVIN_WIN_BUILD (default
 # build/win64). Every wait is bounded.
 set -uo pipefail
@@ -101,9 +102,7 @@ exercise() {
         check "$label: a free port" false
         return
     }
-    export QUORVIN_TEST_PORT="$port"
-
-    "$@" "$folder" >"$out" 2>"$err" &
+    "$@" --port "$port" "$folder" >"$out" 2>"$err" &
     local pid=$!
     pids+=("$pid")
     local started="started on port: $port at: http://127\.0\.0\.1:$port/ serving: "
@@ -126,7 +125,8 @@ exercise() {
     check "$label: foreign Host refused" grep -q '^HTTP/1.1 403 Forbidden$' <<<"$reply"
 
     # A second instance on the same port: the start line, then the bind error and status 1.
-    timeout "$limit" "$@" "$folder" >"$work/$label-second.out" 2>"$work/$label-second.err"
+    timeout "$limit" "$@" --port "$port" "$folder" >"$work/$label-second.out" \
+        2>"$work/$label-second.err"
     status=$?
     check "$label: second instance exits with status 1 (got $status)" test "$status" -eq 1
     check "$label: second instance reports the bind error" \
@@ -139,14 +139,26 @@ exercise() {
     timeout "$limit" "$@" >/dev/null 2>"$work/$label-usage.err"
     status=$?
     check "$label: no folder gives status 2 (got $status)" test "$status" -eq 2
-    check "$label: no folder gives a usage line" grep -q '^usage: quorvin-serve FOLDER' \
+    check "$label: no folder gives a usage line" grep -q '^usage: quorvin-serve \[--port N\] FOLDER' \
         "$work/$label-usage.err"
+    local bad
+    for bad in abc 0 65536 99999999 "" 80x; do
+        timeout "$limit" "$@" --port "$bad" "$folder" >/dev/null 2>"$work/$label-port.err"
+        status=$?
+        check "$label: --port '$bad' gives status 2 (got $status)" test "$status" -eq 2
+        check "$label: --port '$bad' is named in the message" \
+            grep -qF -- "--port needs a number from 1 to 65535, not \"$bad\"" "$work/$label-port.err"
+    done
+    timeout "$limit" "$@" "$folder" --port >/dev/null 2>"$work/$label-noport.err"
+    status=$?
+    check "$label: --port without a number gives status 2 (got $status)" test "$status" -eq 2
+    check "$label: --port without a number gives the usage line" \
+        grep -q '^usage: quorvin-serve' "$work/$label-noport.err"
     timeout "$limit" "$@" "$folder-missing" >/dev/null 2>"$work/$label-missing.err"
     status=$?
     check "$label: missing folder gives status 2 (got $status)" test "$status" -eq 2
     check "$label: missing folder is named" grep -qF "Not a folder - $folder-missing" \
         "$work/$label-missing.err"
-    unset QUORVIN_TEST_PORT
     LAST_PID="$pid" LAST_OUT="$out"
 }
 
