@@ -102,7 +102,7 @@ exercise() {
         check "$label: a free port" false
         return
     }
-    "$@" --port "$port" "$folder" >"$out" 2>"$err" &
+    (ulimit -Sn 256 && exec "$@" --port "$port" "$folder") >"$out" 2>"$err" &
     local pid=$!
     pids+=("$pid")
     local started="started on port: $port at: http://127\.0\.0\.1:$port/ serving: "
@@ -165,6 +165,10 @@ exercise() {
 native="$native_build/src/app/quorvin-serve"
 if [ -x "$native" ]; then
     exercise native "$site" 10 "$native"
+    # The soft descriptor limit raised to the hard one, under a lower soft limit given to it.
+    limits="$(grep '^Max open files' "/proc/$LAST_PID/limits" 2>/dev/null)"
+    check "native: soft descriptor limit raised to the hard limit ($limits)" \
+        test "$(awk '{print $4}' <<<"$limits")" = "$(awk '{print $5}' <<<"$limits")"
     kill -INT "$LAST_PID"
     timeout 10 tail --pid="$LAST_PID" -f /dev/null
     wait "$LAST_PID"
