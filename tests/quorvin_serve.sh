@@ -44,6 +44,10 @@ mkdir -p "$site/docs"
 printf 'hello from the test site' >"$site/hello.txt"
 printf 'guide' >"$site/docs/guide.txt"
 printf 'secret' >"$work/secret.txt"
+# Links made here, so that the Windows program meets them too (Wine shows them through Z:).
+ln -s "$work" "$site/outside"
+ln -s "$work/secret.txt" "$site/secret-link.txt"
+ln -s "$site/docs" "$site/inside"
 
 # A request over bash's own TCP support; HTTP/1.0, so the server closes after answering.
 fetch() { # PORT TARGET [HOST]
@@ -121,6 +125,12 @@ exercise() {
     check "$label: listing of a subfolder" grep -q 'href="/docs/guide.txt">guide.txt</a>' <<<"$reply"
     reply="$(fetch "$port" /%2e%2e/secret.txt)"
     check "$label: nothing beside the folder" grep -q '^HTTP/1.1 404 Not Found$' <<<"$reply"
+    reply="$(fetch "$port" /outside/secret.txt)"
+    check "$label: a folder link out of the folder leads nowhere" grep -q '^HTTP/1.1 404 Not Found$' <<<"$reply"
+    reply="$(fetch "$port" /secret-link.txt)"
+    check "$label: a file link out of the folder leads nowhere" grep -q '^HTTP/1.1 404 Not Found$' <<<"$reply"
+    reply="$(fetch "$port" /inside/guide.txt)"
+    check "$label: a link within the folder is followed" grep -q '^guide$' <<<"$reply"
     reply="$(fetch "$port" /hello.txt evil.example)"
     check "$label: foreign Host refused" grep -q '^HTTP/1.1 403 Forbidden$' <<<"$reply"
 
