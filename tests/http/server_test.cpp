@@ -422,7 +422,8 @@ TEST(Serve, BindingAHeldPortFailsServe) {
 TEST(ServerTimeouts, SilentAndSlowClientsAreClosedAndActiveOnesServed) {
     DescribingHandler describing;
     ServerOptions options;
-    options.timeouts = ConnectionTimeouts{300, 400, 500};
+    // Wide margins: the machine may be busy, and the Windows build runs under Wine.
+    options.timeouts = ConnectionTimeouts{800, 1000, 500};
     ServerThread server(describing.handler(), options);
     const auto start = std::chrono::steady_clock::now();
     TestClient silent(server.port());
@@ -430,7 +431,7 @@ TEST(ServerTimeouts, SilentAndSlowClientsAreClosedAndActiveOnesServed) {
     TestClient active(server.port());
     slow.sendAll("GET /");
     const std::string answer = ok("GET /a 1.1 []");
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 25; ++i) {
         // One byte of the request line every 100 ms: progress, but the head never completes.
         // Once the server has given up (its side has ended), the client stops too.
         if (slow.staysOpenAndSilent(0)) {
@@ -438,13 +439,13 @@ TEST(ServerTimeouts, SilentAndSlowClientsAreClosedAndActiveOnesServed) {
         }
         active.sendAll("GET /a HTTP/1.1\r\n\r\n");
         ASSERT_EQ(active.receive(answer.size()), answer) << "request " << i;
-        if (i == 1) {
+        if (i == 2) {
             EXPECT_TRUE(silent.staysOpenAndSilent(1)) << "closed before its time";
             EXPECT_TRUE(slow.staysOpenAndSilent(1)) << "closed before its time";
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    ASSERT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    ASSERT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
     std::string got;
     EXPECT_TRUE(silent.receiveUntilClosed(got, 100)) << "idle past its limit";
     EXPECT_EQ(got, "") << "no answer";
@@ -454,5 +455,5 @@ TEST(ServerTimeouts, SilentAndSlowClientsAreClosedAndActiveOnesServed) {
     EXPECT_EQ(active.receive(answer.size()), answer) << "a connection in use stays";
 
     // The active connection, left idle now, goes too.
-    EXPECT_TRUE(active.receiveUntilClosed(got, 2000));
+    EXPECT_TRUE(active.receiveUntilClosed(got, 4000));
 }
