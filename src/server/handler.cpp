@@ -77,18 +77,32 @@ Future<void> buildListing(std::shared_ptr<ListingBuilder> builder) {
     }
 }
 
+std::uint64_t bodyLength(const StaticResponse& response) {
+    if (response.bodyFile) {
+        return response.bodyFileSize;
+    }
+    std::uint64_t length = response.body.size();
+    for (const std::string& piece : response.bodyPieces) {
+        length += piece.size();
+    }
+    return length;
+}
+
 } // namespace
 
 Future<void> sendStaticResponse(Request request, StaticResponse response) {
     co_await procedureName("sendStaticResponse");
+    if (request.method == HttpHead) {
+        // The head that a GET would get, Content-Length included, and no body bytes: a client
+        // reads no body after a HEAD answer, so any would be taken for the next answer.
+        co_await send(request.client,
+                      formatResponseHead(response.status, bodyLength(response), response.headers));
+        co_return;
+    }
     if (!response.bodyPieces.empty()) {
-        std::uint64_t length = 0;
-        for (const std::string& piece : response.bodyPieces) {
-            length += piece.size();
-        }
         // The head travels with the first piece.
         response.bodyPieces.front().insert(
-            0, formatResponseHead(response.status, length, response.headers));
+            0, formatResponseHead(response.status, bodyLength(response), response.headers));
         co_await sendBodyPieces(request.client, std::move(response.bodyPieces));
         co_return;
     }

@@ -116,7 +116,8 @@ bool ListingBuilder::addEntries(std::size_t count) {
         }
         std::string entryPath = mapRequestPath(dir_, *name);
         std::string entryName = lastSegment(entryPath);
-        if (isIndexFile(entryName)) {
+        // An index file that links out of the served folder is listed, never served.
+        if (isIndexFile(entryName) && fs::liesWithin(root, entryPath)) {
             indexFile_ = std::move(entryPath);
             ended_ = true;
             return false;

@@ -125,6 +125,23 @@ bool isWindowsRewrittenSegment(std::string_view segment) {
     return segment.find(':') != std::string_view::npos || isReservedDeviceName(segment);
 }
 
+bool pathLiesWithin(std::string_view root, std::string_view path, bool ignoreCase) {
+    const std::vector<std::string_view> rootSegments = splitSegments(root);
+    const std::vector<std::string_view> pathSegments = splitSegments(path);
+    if (pathSegments.size() < rootSegments.size() ||
+        (!root.empty() && isSeparator(root[0])) != (!path.empty() && isSeparator(path[0]))) {
+        return false;
+    }
+    for (std::size_t i = 0; i < rootSegments.size(); ++i) {
+        const bool same = ignoreCase ? equalsIgnoringAsciiCase(rootSegments[i], pathSegments[i])
+                                     : rootSegments[i] == pathSegments[i];
+        if (!same) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool isServablePathFor(std::string_view decodedPath, bool windowsRules) {
     if (decodedPath.find('\0') != std::string_view::npos) {
         return false;

@@ -36,6 +36,10 @@ Route routeRequest(const ServerSettings& settings, RequestMethod method, std::st
         return route;
     }
     std::string mapped = mapRequestPath(settings.rootDirectory, decoded);
+    if (!fs::liesWithin(settings.rootDirectory, mapped)) {
+        route.response = notFoundResponse(settings);
+        return route;
+    }
     // One look at the path answers both existence tests.
     switch (fs::pathKind(mapped)) {
     case fs::PathKind::Directory:

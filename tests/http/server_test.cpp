@@ -333,17 +333,6 @@ TEST_F(ServerTest, UpgradeNobodyTookOverIsAnsweredAndClosed) {
     EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
 }
 
-TEST_F(ServerTest, ARefusalThatClosesArrivesAlthoughTheClientGoesOnSending) {
-    // Closing with the unread body in the system's buffer would reset the connection and could
-    // destroy the 413 before the client read it.
-    TestClient client(server.port());
-    client.sendAll("POST / HTTP/1.1\r\nContent-Length: 9000000\r\n\r\n");
-    client.sendAll(std::string(1024 * 1024, 'b'));
-    std::string got;
-    EXPECT_TRUE(client.receiveUntilClosed(got, 5000));
-    EXPECT_EQ(got, tooLarge);
-}
-
 TEST_F(ServerTest, TwoClientsAtOnceAndOneStaysIdle) {
     TestClient idle(server.port());
     TestClient halfway(server.port());
@@ -433,7 +422,8 @@ TEST(Serve, BindingAHeldPortFailsServe) {
 TEST(ServerTimeouts, SilentAndSlowClientsAreClosedAndActiveOnesServed) {
     DescribingHandler describing;
     ServerOptions options;
-    options.timeouts = ConnectionTimeouts{300, 400, 500};
+    // Wide margins: the machine may be busy, and the Windows build runs under Wine.
+    options.timeouts = ConnectionTimeouts{800, 1000, 500};
     ServerThread server(describing.handler(), options);
     const auto start = std::chrono::steady_clock::now();
     TestClient silent(server.port());
@@ -441,18 +431,21 @@ TEST(ServerTimeouts, SilentAndSlowClientsAreClosedAndActiveOnesServed) {
     TestClient active(server.port());
     slow.sendAll("GET /");
     const std::string answer = ok("GET /a 1.1 []");
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 25; ++i) {
         // One byte of the request line every 100 ms: progress, but the head never completes.
-        slow.sendAll("a");
+        // Once the server has given up (its side has ended), the client stops too.
+        if (slow.staysOpenAndSilent(0)) {
+            slow.sendAll("a");
+        }
         active.sendAll("GET /a HTTP/1.1\r\n\r\n");
         ASSERT_EQ(active.receive(answer.size()), answer) << "request " << i;
-        if (i == 1) {
+        if (i == 2) {
             EXPECT_TRUE(silent.staysOpenAndSilent(1)) << "closed before its time";
             EXPECT_TRUE(slow.staysOpenAndSilent(1)) << "closed before its time";
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    ASSERT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    ASSERT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
     std::string got;
     EXPECT_TRUE(silent.receiveUntilClosed(got, 100)) << "idle past its limit";
     EXPECT_EQ(got, "") << "no answer";
@@ -462,5 +455,5 @@ TEST(ServerTimeouts, SilentAndSlowClientsAreClosedAndActiveOnesServed) {
     EXPECT_EQ(active.receive(answer.size()), answer) << "a connection in use stays";
 
     // The active connection, left idle now, goes too.
-    EXPECT_TRUE(active.receiveUntilClosed(got, 2000));
+    EXPECT_TRUE(active.receiveUntilClosed(got, 4000));
 }
