@@ -9,6 +9,9 @@
 
 namespace quorvin::detail {
 
+// Whether freed frames are kept for reuse on this platform.
+extern const bool framesAreCached;
+
 // A block of at least `size` bytes; frames above the largest class come from operator new.
 void* allocateFrame(std::size_t size);
 // Gives back a block from allocateFrame with the same size, on any thread.

@@ -1,4 +1,4 @@
-// The per-thread frame cache: free lists by size class, each kept short.
+// POSIX: the per-thread frame cache, free lists by size class, each kept short.
 #include "async/framecache.h"
 
 #include <array>
@@ -44,6 +44,8 @@ std::size_t classOf(std::size_t size) {
 }
 
 } // namespace
+
+const bool framesAreCached = true;
 
 void* allocateFrame(std::size_t size) {
     const std::size_t sizeClass = classOf(size);
