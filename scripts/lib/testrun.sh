@@ -46,8 +46,12 @@ run_gtest() {
     shift
     local binary="${!#}"
     local log="$logs/$label-$(basename "$binary").log"
-    "$@" 2>&1 | tr -d '\r' >"$log"
-    local status=${PIPESTATUS[0]}
+    # Into a file, not a pipe: processes the program leaves behind (Wine's services) keep its
+    # output open and would hold a pipe's reader for ever.
+    "$@" >"$log.raw" 2>&1
+    local status=$?
+    tr -d '\r' <"$log.raw" >"$log"
+    rm -f "$log.raw"
     local ok bad
     ok=$(sed -n 's/^\[  PASSED  \] \([0-9][0-9]*\) tests\{0,1\}\..*/\1/p' "$log" | tail -1)
     bad=$(sed -n 's/^\[  FAILED  \] \([0-9][0-9]*\) tests\{0,1\}, listed below:.*/\1/p' "$log" | tail -1)
