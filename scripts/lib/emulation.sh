@@ -4,13 +4,15 @@
 
 binfmt_name=quorvin-qemu-i386
 binfmt_dir=/proc/sys/fs/binfmt_misc
-# ELF, 32-bit, little-endian, i386, executables and shared objects (the preloader and the loader).
+# ELF, 32-bit, little-endian, i386, executables and shared objects (the preloader and the loader),
+# as the text binfmt_misc reads: the kernel itself turns the \x escapes into bytes.
 i386_magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
 i386_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 i386_magic_hex=7f454c4601010100000000000000000002000300
 emulation_mode=
 namespace_holder=
 display_server=
+mounted_binfmt=
 
 # qemu-i386 10 from bookworm-backports, unpacked into DIR once: Debian 12's own qemu 7.2 fails
 # inside Wine ("failed to map the shared user data"). The backports source is used through a
@@ -72,7 +74,7 @@ start_private_emulation() { # QEMU
     local ready="$logs/emulation-ready"
     rm -f "$ready"
     unshare --user --map-root-user --mount --propagation private bash -c '
-        mount -t binfmt_misc binfmt_misc "$1" 2>/dev/null && printf "%b" "$2" >"$1/register" &&
+        mount -t binfmt_misc binfmt_misc "$1" 2>/dev/null && printf "%s" "$2" >"$1/register" &&
             touch "$3" || exit 1
         exec sleep infinity' _ "$binfmt_dir" "$(register_line "$1")" "$ready" \
         >"$logs/emulation.log" 2>&1 &
@@ -96,6 +98,7 @@ start_private_emulation() { # QEMU
 start_global_emulation() { # QEMU
     if [ ! -e "$binfmt_dir/register" ]; then
         mount -t binfmt_misc binfmt_misc "$binfmt_dir" || return 1
+        mounted_binfmt=1
     fi
     local other
     for other in $(foreign_i386_handlers); do
@@ -103,7 +106,7 @@ start_global_emulation() { # QEMU
             "(ours, registered later, takes precedence for this run)"
     done
     [ -e "$binfmt_dir/$binfmt_name" ] && echo -1 >"$binfmt_dir/$binfmt_name"
-    printf '%b' "$(register_line "$1")" >"$binfmt_dir/register" || return 1
+    register_line "$1" >"$binfmt_dir/register" || return 1
     emulation_mode=global
 }
 
@@ -138,6 +141,10 @@ stop_emulation() {
         namespace_holder=
     elif [ "$emulation_mode" = global ] && [ -e "$binfmt_dir/$binfmt_name" ]; then
         echo -1 >"$binfmt_dir/$binfmt_name" && echo "   $binfmt_dir/$binfmt_name removed"
+    fi
+    # Left as found: unmounted again when we mounted it and nothing else registered since.
+    if [ -n "$mounted_binfmt" ] && [ -z "$(ls "$binfmt_dir" | grep -vx -e register -e status)" ]; then
+        umount "$binfmt_dir" && mounted_binfmt=
     fi
     emulation_mode=
 }
