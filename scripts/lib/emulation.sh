@@ -128,8 +128,7 @@ start_emulation() { # QEMU
 
 # Safe to call more than once, and from a trap.
 stop_emulation() {
-    [ -n "${QUORVIN_WINEPREFIX:-}" ] && [ -n "$emulation_mode" ] &&
-        WINEPREFIX="$QUORVIN_WINEPREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null
+    [ -n "$emulation_mode" ] && QUORVIN_WINE_ARCH=win32 scripts/wine-run --stop-server
     if [ -n "$display_server" ]; then
         kill "$display_server" 2>/dev/null
         wait "$display_server" 2>/dev/null
@@ -149,26 +148,7 @@ stop_emulation() {
     emulation_mode=
 }
 
-# A quiet win32 prefix made once and reused: Wine's fonts in place, and no window-manager
-# duties for Wine's X11 driver (Xvfb runs none). Made anew when a run broke off half-way.
-prepare_prefix() { # PREFIX
-    local prefix="$1"
-    [ -f "$prefix/.quorvin-ready" ] && return 0
-    rm -rf "$prefix"
-    mkdir -p "$prefix"
-    emulated env QUORVIN_WINE_ARCH=win32 scripts/wine-run wineboot --init || return 1
-    mkdir -p "$prefix/drive_c/windows/Fonts"
-    cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null
-    local value
-    for value in Managed Decorated; do
-        emulated env QUORVIN_WINE_ARCH=win32 scripts/wine-run reg add \
-            'HKCU\Software\Wine\X11 Driver' /v "$value" /t REG_SZ /d N /f || return 1
-    done
-    WINEPREFIX="$prefix" /usr/lib/wine/wineserver64 -w
-    touch "$prefix/.quorvin-ready"
-}
-
-# One Xvfb screen for the whole run, and one Wine server kept alive across process starts.
+# One Xvfb screen for the whole run.
 start_display() {
     local number="$logs/display-number"
     rm -f "$number"
@@ -179,7 +159,6 @@ start_display() {
         sleep 0.1
     done
     export DISPLAY=":$(head -1 "$number")"
-    WINEPREFIX="$QUORVIN_WINEPREFIX" /usr/lib/wine/wineserver64 -p
 }
 
 # quorvin.exe starts and shows its top-level window "Quorvin Software"; then it is stopped.

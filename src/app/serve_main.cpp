@@ -7,13 +7,13 @@
 #include "runtime/paths.h"
 #include "runtime/process.h"
 #include "server/launch.h"
+#include "server/launchoutcome.h"
 #include "server/pathrules.h"
 
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,42 +24,6 @@ namespace {
 
 constexpr int usageStatus = 2;
 constexpr int launchFailedStatus = 1;
-
-// The launch's end, reported from the worker thread to the waiting main thread.
-class LaunchEnd {
-public:
-    void report(std::exception_ptr error) {
-        std::lock_guard<std::mutex> hold(lock_);
-        error_ = std::move(error);
-        ended_ = true;
-        changed_.notify_all();
-    }
-    std::exception_ptr wait() {
-        std::unique_lock<std::mutex> hold(lock_);
-        changed_.wait(hold, [this] { return ended_; });
-        return error_;
-    }
-
-private:
-    std::mutex lock_;
-    std::condition_variable changed_;
-    bool ended_ = false;
-    std::exception_ptr error_;
-};
-
-// The error's message; a system error also names its code, since some systems have no text
-// for a code (Wine has none for the socket errors).
-std::string errorText(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const OSError& caught) {
-        return caught.message() + " (system error " + std::to_string(caught.code()) + ")";
-    } catch (const std::exception& caught) {
-        return caught.what();
-    } catch (...) {
-        return "unknown error";
-    }
-}
 
 // For the test harness only, which must not collide with a server a user runs on the real port:
 // QUORVIN_TEST_PORT, when set, names the port. Nothing else in the program reads it.
@@ -99,15 +63,11 @@ int serveFolder(const std::vector<std::string>& arguments) {
     startThreadPool();
     startupSockets();
 
-    LaunchEnd end;
-    LaunchArgument launch;
-    launch.folder = folder;
-    launch.listenPort = *port;
-    launch.onEnd = [&end](std::exception_ptr error) { end.report(std::move(error)); };
-    spawnLaunch(launch);
+    std::shared_ptr<LaunchOutcome> outcome = LaunchOutcome::create();
+    spawnLaunch(outcome->launchArgument(folder, *port));
     // The launch never ends while it serves; Ctrl-C ends the process from its own thread.
-    std::exception_ptr error = end.wait();
-    std::fprintf(stderr, "%s\n", errorText(error).c_str());
+    std::exception_ptr error = outcome->waitForEnd();
+    std::fprintf(stderr, "%s\n", launchErrorText(error).c_str());
     return launchFailedStatus;
 }
 

@@ -28,6 +28,10 @@ size_t rootLength(std::string_view path) {
 
 } // namespace
 
+std::string absoluteFolderPath(std::string_view path) {
+    return stripTrailingSeparators(absolutePath(path));
+}
+
 std::string stripTrailingSeparators(std::string_view path) {
     size_t keep = rootLength(path);
     size_t end = path.size();

@@ -1,10 +1,15 @@
-// Absolute folder paths for programs that take a folder on their command line.
+// Absolute paths against the current directory, for folders given on a command line and for
+// file paths opened in a browser.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace quorvin {
+
+// The path joined to the current directory unless it is absolute already (on Windows also
+// normalised, with backslashes); trailing separators stay.
+std::string absolutePath(std::string_view path);
 
 // The path made absolute against the current directory (on Windows also with backslashes), with
 // trailing separators removed unless the path is a root such as "/", "C:\" or "\\server\share\".

@@ -7,14 +7,14 @@
 
 namespace quorvin {
 
-std::string absoluteFolderPath(std::string_view path) {
+std::string absolutePath(std::string_view path) {
     std::string absolute(path);
     if (absolute.empty() || absolute[0] != '/') {
         char buffer[PATH_MAX];
         std::string current = getcwd(buffer, sizeof buffer) ? buffer : "";
         absolute = current + "/" + absolute;
     }
-    return stripTrailingSeparators(absolute);
+    return absolute;
 }
 
 } // namespace quorvin

@@ -8,18 +8,18 @@
 
 namespace quorvin {
 
-std::string absoluteFolderPath(std::string_view path) {
+std::string absolutePath(std::string_view path) {
     std::wstring wide = toWide(path);
     DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) {
-        return stripTrailingSeparators(path);
+        return std::string(path);
     }
     std::vector<wchar_t> buffer(needed + 1);
     DWORD length = GetFullPathNameW(wide.c_str(), needed + 1, buffer.data(), nullptr);
     if (length == 0 || length > needed) {
-        return stripTrailingSeparators(path);
+        return std::string(path);
     }
-    return stripTrailingSeparators(fromWide(std::wstring_view(buffer.data(), length)));
+    return fromWide(std::wstring_view(buffer.data(), length));
 }
 
 } // namespace quorvin

@@ -68,19 +68,27 @@ std::string startMessage(const ServerSettings& settings) {
     return startMessage(settings, currentDateTime(), currentProcessId());
 }
 
-void startServer(const ServerSettings& settings) {
+Future<void> startServer(const ServerSettings& settings) {
     // The dispatcher must exist before serve runs, so that a listener failing at once is raised
     // from the loop like a later failure, not lost in a callback run on the spot.
     currentDispatcher();
     RequestHandler handler = staticRequestHandler(settings);
     HttpServer server = createHttpServer(true, false, launchMaxBodyLength);
     writeLine(startMessage(settings));
-    asyncCheck(serve(server, settings.listenPort, std::move(handler), settings.listenAddress));
+    // serve runs up to its first accept inside the call, so bind and listen are done on return.
+    Future<void> listener =
+        serve(server, settings.listenPort, std::move(handler), settings.listenAddress);
+    asyncCheck(listener);
+    return listener;
 }
 
-void launchServer(const std::string& folder, std::uint16_t listenPort) {
+void launchServer(const std::string& folder, std::uint16_t listenPort,
+                  const std::function<void()>& onListening) {
     ServerSettings settings = launchSettings(folder, listenPort);
-    startServer(settings);
+    Future<void> listener = startServer(settings);
+    if (!listener.failed() && onListening) {
+        onListening();
+    }
     runLoopForever();
 }
 
@@ -88,7 +96,7 @@ void launchTask(Worker* worker, void* argument) {
     LaunchArgument launch = *static_cast<const LaunchArgument*>(argument);
     taskStartedNotify(worker);
     try {
-        launchServer(launch.folder, launch.listenPort);
+        launchServer(launch.folder, launch.listenPort, launch.onListening);
     } catch (...) {
         if (launch.onEnd) {
             launch.onEnd(std::current_exception());

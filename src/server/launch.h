@@ -2,6 +2,7 @@
 // the interrupt handler of the program.
 #pragma once
 
+#include "async/asyncfutures.h"
 #include "async/threadpool.h"
 #include "server/settings.h"
 
@@ -34,18 +35,24 @@ std::string startMessage(const ServerSettings& settings, std::string_view time,
 std::string startMessage(const ServerSettings& settings);
 
 // Creates the server with the handler's own copy of the settings, writes the start line, and
-// starts listening; a failure to listen then surfaces from the thread's event loop.
-void startServer(const ServerSettings& settings);
+// starts listening; a failure to listen then surfaces from the thread's event loop. The result
+// is the listener's future: already failed when the address could not be bound, else pending
+// with the socket listening.
+Future<void> startServer(const ServerSettings& settings);
 
 // Starts the server for the folder and runs this thread's event loop for ever. It ends only by
 // raising the error that ended the loop, such as the OSError of a port already in use.
+// onListening, when given, is called once the socket listens and before the loop runs.
 [[noreturn]] void launchServer(const std::string& folder,
-                               std::uint16_t listenPort = defaultListenPort);
+                               std::uint16_t listenPort = defaultListenPort,
+                               const std::function<void()>& onListening = {});
 
 // What the spawner hands to launchTask; the task copies it before its work begins.
 struct LaunchArgument {
     std::string folder;
     std::uint16_t listenPort = defaultListenPort;
+    // Called on the worker once the server listens, before its event loop runs. May be empty.
+    std::function<void()> onListening;
     // Called on the worker with the error that ended the launch, before that error ends the
     // worker thread as every escaping exception of a pool task does. May be empty.
     std::function<void(std::exception_ptr)> onEnd;

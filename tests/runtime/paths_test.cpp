@@ -36,11 +36,15 @@ TEST(Paths, RelativeFoldersBecomeAbsolute) {
     EXPECT_EQ(absoluteFolderPath("Z:\\tmp\\site\\"), "Z:\\tmp\\site");
     EXPECT_EQ(absoluteFolderPath("Z:/tmp/site"), "Z:\\tmp\\site");
     EXPECT_EQ(absoluteFolderPath("Z:\\"), "Z:\\");
+    EXPECT_EQ(absolutePath("Z:/tmp/docs/"), "Z:\\tmp\\docs\\");
+    EXPECT_EQ(absolutePath("index.html"), absolute.substr(0, absolute.size() - 11) + "index.html");
 #else
     ASSERT_FALSE(absolute.empty());
     EXPECT_EQ(absolute[0], '/');
     EXPECT_EQ(absolute.substr(absolute.size() - 12), "/some folder");
     EXPECT_EQ(absoluteFolderPath("/tmp/site/"), "/tmp/site");
     EXPECT_EQ(absoluteFolderPath("/"), "/");
+    EXPECT_EQ(absolutePath("/tmp/docs/"), "/tmp/docs/");
+    EXPECT_EQ(absolutePath("index.html"), absolute.substr(0, absolute.size() - 11) + "index.html");
 #endif
 }
