@@ -34,7 +34,7 @@ done
 expected="$(md5sum <"$work/site/large.bin" | cut -d' ' -f1)"
 
 port=$((20000 + RANDOM % 12000))
-QUORVIN_TEST_PORT="$port" "$program" "$work/site" >"$work/server.out" 2>&1 &
+"$program" --port "$port" "$work/site" >"$work/server.out" 2>&1 &
 server=$!
 for _ in $(seq 1 50); do
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break

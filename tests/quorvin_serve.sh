@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs quorvin-serve natively and quorvin-serve.exe under Wine: the start line, a fetch, the usage
-# and "Not a folder - " errors, a second instance on a port in use, and Ctrl-C (natively).
+# Runs quorvin-serve natively and quorvin-serve.exe under Wine: the start line on the port that
+# --port names, a fetch, the usage, bad port and "Not a folder - " errors, a second instance on a
+# port in use, and Ctrl-C (natively).
 # Build folders: QUORVIN_NATIVE_BUILD (default build/native; set empty to test only the Windows
 # program), QUORVIN_WIN_BUILD (default build/win64). Every wait is bounded.
 set -uo pipefail
@@ -43,6 +44,10 @@ mkdir -p "$site/docs"
 printf 'hello from the test site' >"$site/hello.txt"
 printf 'guide' >"$site/docs/guide.txt"
 printf 'secret' >"$work/secret.txt"
+# Links made here, so that the Windows program meets them too (Wine shows them through Z:).
+ln -s "$work" "$site/outside"
+ln -s "$work/secret.txt" "$site/secret-link.txt"
+ln -s "$site/docs" "$site/inside"
 
 # A request over bash's own TCP support; HTTP/1.0, so the server closes after answering.
 fetch() { # PORT TARGET [HOST]
@@ -101,9 +106,7 @@ exercise() {
         check "$label: a free port" false
         return
     }
-    export QUORVIN_TEST_PORT="$port"
-
-    "$@" "$folder" >"$out" 2>"$err" &
+    (ulimit -Sn 256 && exec "$@" --port "$port" "$folder") >"$out" 2>"$err" &
     local pid=$!
     pids+=("$pid")
     local started="started on port: $port at: http://127\.0\.0\.1:$port/ serving: "
@@ -122,11 +125,18 @@ exercise() {
     check "$label: listing of a subfolder" grep -q 'href="/docs/guide.txt">guide.txt</a>' <<<"$reply"
     reply="$(fetch "$port" /%2e%2e/secret.txt)"
     check "$label: nothing beside the folder" grep -q '^HTTP/1.1 404 Not Found$' <<<"$reply"
+    reply="$(fetch "$port" /outside/secret.txt)"
+    check "$label: a folder link out of the folder leads nowhere" grep -q '^HTTP/1.1 404 Not Found$' <<<"$reply"
+    reply="$(fetch "$port" /secret-link.txt)"
+    check "$label: a file link out of the folder leads nowhere" grep -q '^HTTP/1.1 404 Not Found$' <<<"$reply"
+    reply="$(fetch "$port" /inside/guide.txt)"
+    check "$label: a link within the folder is followed" grep -q '^guide$' <<<"$reply"
     reply="$(fetch "$port" /hello.txt evil.example)"
     check "$label: foreign Host refused" grep -q '^HTTP/1.1 403 Forbidden$' <<<"$reply"
 
     # A second instance on the same port: the start line, then the bind error and status 1.
-    timeout "$limit" "$@" "$folder" >"$work/$label-second.out" 2>"$work/$label-second.err"
+    timeout "$limit" "$@" --port "$port" "$folder" >"$work/$label-second.out" \
+        2>"$work/$label-second.err"
     status=$?
     check "$label: second instance exits with status 1 (got $status)" test "$status" -eq 1
     check "$label: second instance reports the bind error" \
@@ -139,14 +149,26 @@ exercise() {
     timeout "$limit" "$@" >/dev/null 2>"$work/$label-usage.err"
     status=$?
     check "$label: no folder gives status 2 (got $status)" test "$status" -eq 2
-    check "$label: no folder gives a usage line" grep -q '^usage: quorvin-serve FOLDER' \
+    check "$label: no folder gives a usage line" grep -q '^usage: quorvin-serve \[--port N\] FOLDER' \
         "$work/$label-usage.err"
+    local bad
+    for bad in abc 0 65536 99999999 "" 80x; do
+        timeout "$limit" "$@" --port "$bad" "$folder" >/dev/null 2>"$work/$label-port.err"
+        status=$?
+        check "$label: --port '$bad' gives status 2 (got $status)" test "$status" -eq 2
+        check "$label: --port '$bad' is named in the message" \
+            grep -qF -- "--port needs a number from 1 to 65535, not \"$bad\"" "$work/$label-port.err"
+    done
+    timeout "$limit" "$@" "$folder" --port >/dev/null 2>"$work/$label-noport.err"
+    status=$?
+    check "$label: --port without a number gives status 2 (got $status)" test "$status" -eq 2
+    check "$label: --port without a number gives the usage line" \
+        grep -q '^usage: quorvin-serve' "$work/$label-noport.err"
     timeout "$limit" "$@" "$folder-missing" >/dev/null 2>"$work/$label-missing.err"
     status=$?
     check "$label: missing folder gives status 2 (got $status)" test "$status" -eq 2
     check "$label: missing folder is named" grep -qF "Not a folder - $folder-missing" \
         "$work/$label-missing.err"
-    unset QUORVIN_TEST_PORT
     LAST_PID="$pid" LAST_OUT="$out"
 }
 
@@ -155,6 +177,10 @@ if [ -z "$native_build" ]; then
     echo "native program not tested"
 elif [ -x "$native" ]; then
     exercise native "$site" 10 "$native"
+    # The soft descriptor limit raised to the hard one, under a lower soft limit given to it.
+    limits="$(grep '^Max open files' "/proc/$LAST_PID/limits" 2>/dev/null)"
+    check "native: soft descriptor limit raised to the hard limit ($limits)" \
+        test "$(awk '{print $4}' <<<"$limits")" = "$(awk '{print $5}' <<<"$limits")"
     kill -INT "$LAST_PID"
     timeout 10 tail --pid="$LAST_PID" -f /dev/null
     wait "$LAST_PID"

@@ -1,5 +1,5 @@
-// quorvin-serve FOLDER: serves the folder on http://127.0.0.1:4321/ from a pool worker, as the
-// window does, until interrupted or until the launch ends with an error.
+// quorvin-serve [--port N] FOLDER: serves the folder on http://127.0.0.1:4321/ (or port N) from a
+// pool worker, as the window does, until interrupted or until the launch ends with an error.
 #include "app/arguments.h"
 #include "async/asyncdispatch.h"
 #include "async/threadpool.h"
@@ -11,7 +11,6 @@
 #include "server/pathrules.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -25,46 +24,76 @@ namespace {
 constexpr int usageStatus = 2;
 constexpr int launchFailedStatus = 1;
 
-// For the test harness only, which must not collide with a server a user runs on the real port:
-// QUORVIN_TEST_PORT, when set, names the port. Nothing else in the program reads it.
-std::optional<std::uint16_t> listenPort() {
-    const char* text = std::getenv("QUORVIN_TEST_PORT");
-    if (text == nullptr) {
-        return defaultListenPort;
-    }
-    std::string digits(text);
-    if (digits.empty() || digits.size() > 5 ||
-        digits.find_first_not_of("0123456789") != std::string::npos) {
+constexpr const char* usageLine = "usage: quorvin-serve [--port N] FOLDER\n";
+
+// What the command line asks for.
+struct ServeOptions {
+    std::uint16_t port = defaultListenPort;
+    std::string folder;
+};
+
+// A port of one to five decimal digits, 1 to 65535.
+std::optional<std::uint16_t> parsePort(const std::string& text) {
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
         return std::nullopt;
     }
-    unsigned long port = std::stoul(digits);
+    const unsigned long port = std::stoul(text);
     if (port == 0 || port > 65535) {
         return std::nullopt;
     }
     return static_cast<std::uint16_t>(port);
 }
 
+// "[--port N] FOLDER"; nothing (after a message on standard error) when the line is not that.
+std::optional<ServeOptions> parseOptions(const std::vector<std::string>& arguments) {
+    ServeOptions options;
+    bool haveFolder = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--port" && i + 1 < arguments.size()) {
+            std::optional<std::uint16_t> port = parsePort(arguments[++i]);
+            if (!port) {
+                std::fprintf(stderr,
+                             "quorvin-serve: --port needs a number from 1 to 65535, not \"%s\"\n",
+                             arguments[i].c_str());
+                return std::nullopt;
+            }
+            options.port = *port;
+        } else if (argument.starts_with("--") || haveFolder) {
+            std::fputs(usageLine, stderr);
+            return std::nullopt;
+        } else {
+            options.folder = argument;
+            haveFolder = true;
+        }
+    }
+    if (!haveFolder) {
+        std::fputs(usageLine, stderr);
+        return std::nullopt;
+    }
+    return options;
+}
+
 int serveFolder(const std::vector<std::string>& arguments) {
-    if (arguments.size() != 2) {
-        std::fputs("usage: quorvin-serve FOLDER\n", stderr);
+    std::optional<ServeOptions> options = parseOptions(arguments);
+    if (!options) {
         return usageStatus;
     }
-    const std::string& given = arguments[1];
+    const std::string& given = options->folder;
     std::string folder = given.empty() ? std::string() : absoluteFolderPath(given);
     if (folder.empty() || !directoryExists(folder)) {
         std::fprintf(stderr, "Not a folder - %s\n", given.c_str());
         return usageStatus;
     }
-    std::optional<std::uint16_t> port = listenPort();
-    if (!port) {
-        std::fputs("QUORVIN_TEST_PORT is not a port number\n", stderr);
-        return usageStatus;
-    }
+    // Every connection holds a descriptor; the soft limit is often far below what the system
+    // allows this process.
+    raiseDescriptorLimit();
     startThreadPool();
     startupSockets();
 
     std::shared_ptr<LaunchOutcome> outcome = LaunchOutcome::create();
-    spawnLaunch(outcome->launchArgument(folder, *port));
+    spawnLaunch(outcome->launchArgument(folder, options->port));
     // The launch never ends while it serves; Ctrl-C ends the process from its own thread.
     std::exception_ptr error = outcome->waitForEnd();
     std::fprintf(stderr, "%s\n", launchErrorText(error).c_str());

@@ -74,7 +74,16 @@ void PDispatcher::queueCallback(Callback cb) {
     callbacks_->push(std::move(cb));
 }
 
+void PDispatcher::dropFinishedTimers() {
+    std::erase_if(timers_, [](const Timer& timer) { return timer.future.finished(); });
+    std::make_heap(timers_.begin(), timers_.end(), laterTimer<Timer, Timer>);
+    timerSweepAt_ = std::max<std::size_t>(64, timers_.size() * 2);
+}
+
 void PDispatcher::addTimer(std::int64_t finishAt, Future<void> future) {
+    if (timers_.size() >= timerSweepAt_) {
+        dropFinishedTimers();
+    }
     timers_.push_back(Timer{finishAt, std::move(future)});
     std::push_heap(timers_.begin(), timers_.end(), laterTimer<Timer, Timer>);
 }

@@ -105,6 +105,8 @@ public:
     [[noreturn]] void runLoopForever();
 
     // Completes the future (no value) in the first step at or after finishAt (monotonicNow() time).
+    // A timer whose future someone else finishes first is dropped unfired, at the latest once the
+    // heap has grown to twice its size after the last sweep, so withdrawn timers cost no memory.
     void addTimer(std::int64_t finishAt, Future<void> future);
     // Appends to the callback FIFO; the next callback phase runs it.
     void queueCallback(Callback cb);
@@ -124,10 +126,12 @@ private:
     void runPendingCallbacks();
     std::int32_t waitTime(std::int32_t timeoutMs, std::optional<std::int32_t> nextTimer) const;
     bool dropEverything();
+    void dropFinishedTimers();
 
     std::unique_ptr<detail::IoBackend, detail::IoBackendDeleter> backend_;
     std::unordered_set<AsyncFD> handles_;
     std::vector<Timer> timers_; // a min-heap on finishAt
+    std::size_t timerSweepAt_ = 64;
     std::unique_ptr<detail::RingQueue> callbacks_;
     bool didWork_ = false;
 };
@@ -180,6 +184,14 @@ Future<AcceptResult> acceptAddr(AsyncFD listener, SocketFlags flags = defaultSoc
 // Closes the socket (the result is ignored) and unregisters it. Operations still pending on it
 // end with an OSError in a later step.
 void closeAsyncSocket(AsyncFD fd);
+
+// Ends the sending direction: the peer reads the end of the stream after the data already handed
+// to the system. Errors (a peer already gone) are ignored.
+void shutdownSending(AsyncFD fd);
+
+// Ends every operation still pending on the socket with an OSError (operation aborted) in a later
+// step; the socket stays open and registered.
+void cancelPendingIo(AsyncFD fd);
 
 // True when IgnoreDisconnect is in the flags and the code says that the peer went away.
 bool isDisconnectError(SocketFlags flags, std::int32_t code);

@@ -129,6 +129,22 @@ void associateHandle(IoBackend& backend, AsyncFD fd) {
     backend.sockets[fd];
 }
 
+namespace {
+
+// What the system does to overlapped operations of a closed or cancelled socket: they end,
+// aborted.
+void abortWaiting(IoBackend& backend, IoBackend::Waiting& waiting) {
+    for (auto* queue : {&waiting.readers, &waiting.writers}) {
+        for (RecordPtr& record : *queue) {
+            record->error = ECANCELED;
+            backend.ready.push_back(std::move(record));
+        }
+        queue->clear();
+    }
+}
+
+} // namespace
+
 void dissociateHandle(IoBackend& backend, AsyncFD fd) {
     epoll_ctl(backend.epollFd, EPOLL_CTL_DEL, static_cast<int>(fd), nullptr);
     auto found = backend.sockets.find(fd);
@@ -137,12 +153,13 @@ void dissociateHandle(IoBackend& backend, AsyncFD fd) {
     }
     IoBackend::Waiting waiting = std::move(found->second);
     backend.sockets.erase(found);
-    // What the system does to overlapped operations of a closed socket: they end, aborted.
-    for (auto* queue : {&waiting.readers, &waiting.writers}) {
-        for (RecordPtr& record : *queue) {
-            record->error = ECANCELED;
-            backend.ready.push_back(std::move(record));
-        }
+    abortWaiting(backend, waiting);
+}
+
+void cancelWaiting(IoBackend& backend, AsyncFD fd) {
+    auto found = backend.sockets.find(fd);
+    if (found != backend.sockets.end()) {
+        abortWaiting(backend, found->second);
     }
 }
 

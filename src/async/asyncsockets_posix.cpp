@@ -194,6 +194,14 @@ void closeAsyncSocket(AsyncFD fd) {
     ::close(static_cast<int>(fd));
 }
 
+void shutdownSending(AsyncFD fd) {
+    ::shutdown(static_cast<int>(fd), SHUT_WR);
+}
+
+void cancelPendingIo(AsyncFD fd) {
+    detail::cancelWaiting(currentDispatcher().backend(), fd);
+}
+
 SocketHandle createOsSocket(int family, int type, int protocol) {
     int handle = ::socket(family, type | SOCK_CLOEXEC, protocol);
     return handle < 0 ? osInvalidSocket : handle;

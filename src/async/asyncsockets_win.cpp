@@ -206,6 +206,15 @@ void closeAsyncSocket(AsyncFD fd) {
     unregisterHandle(fd);
 }
 
+void shutdownSending(AsyncFD fd) {
+    shutdown(asSocket(fd), SD_SEND);
+}
+
+void cancelPendingIo(AsyncFD fd) {
+    // Each cancelled operation still reports through the port, with ERROR_OPERATION_ABORTED.
+    CancelIoEx(reinterpret_cast<HANDLE>(fd), nullptr);
+}
+
 SocketHandle createOsSocket(int family, int type, int protocol) {
     // Sockets need the library started; a program that has not done so yet gets it here.
     startupSockets();

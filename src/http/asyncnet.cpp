@@ -24,6 +24,67 @@ std::int32_t finishFill(BufferedSocketObject& socket, std::int32_t received) {
     return received;
 }
 
+// One fill; a read that the deadline cut off, or that starts after it, reads as the stream's end.
+Future<std::int32_t> fill(BufferedSocket socket, SocketFlags flags) {
+    co_await procedureName("fill");
+    std::int32_t received = 0;
+    if (!socket->readTimedOut) {
+        try {
+            received = co_await startFill(socket, flags);
+        } catch (const OSError&) {
+            if (!socket->readTimedOut) {
+                throw;
+            }
+        }
+    }
+    co_return finishFill(*socket, socket->readTimedOut ? 0 : received);
+}
+
+void armDeadlineTimer(const BufferedSocket& socket, std::int64_t wakeAt);
+
+std::int64_t nextWake(const BufferedSocketObject& socket, std::int64_t now) {
+    if (socket.deadlineCheckInterval <= 0) {
+        return socket.readDeadline;
+    }
+    return std::min(socket.readDeadline, now + socket.deadlineCheckInterval);
+}
+
+void onDeadlineTimer(const BufferedSocket& socket) {
+    socket->deadlineTimer = Future<void>();
+    if (socket->readDeadline == 0) {
+        return; // the next deadline arms a new timer
+    }
+    const std::int64_t now = monotonicNow();
+    if (now < socket->readDeadline) {
+        armDeadlineTimer(socket, nextWake(*socket, now));
+        return;
+    }
+    socket->readDeadline = 0;
+    socket->readTimedOut = true;
+    cancelPendingIo(socket->fd);
+}
+
+// Keeps the pending timer when it wakes early enough; otherwise withdraws it for a new one.
+void armDeadlineTimer(const BufferedSocket& socket, std::int64_t wakeAt) {
+    if (socket->deadlineTimer && !socket->deadlineTimer.finished()) {
+        if (socket->deadlineWakeAt <= wakeAt) {
+            return;
+        }
+        socket->deadlineTimer.complete();
+    }
+    Future<void> timer = makeFuture<void>("readDeadline");
+    socket->deadlineTimer = timer;
+    socket->deadlineWakeAt = wakeAt;
+    std::weak_ptr<BufferedSocketObject> weak = socket;
+    timer.addCallback([weak](const Future<void>& fired) {
+        BufferedSocket owner = weak.lock();
+        if (owner && !owner->closed && owner->deadlineTimer == fired) {
+            onDeadlineTimer(owner);
+        }
+    });
+    currentDispatcher().addTimer(wakeAt, timer);
+}
+
 } // namespace
 
 BufferedSocket createBufferedSocket(int domain, int socketType, int protocol, bool buffered) {
@@ -126,12 +187,12 @@ Future<std::string> recv(BufferedSocket socket, std::int32_t size, SocketFlags f
     std::string result;
     // Room for a large count is taken as the bytes arrive, not on the peer's word alone.
     result.reserve(static_cast<std::size_t>(std::clamp(size, 0, 65536)));
-    if (socket->fillLength == 0 && finishFill(*socket, co_await startFill(socket, flags)) == 0) {
+    if (socket->fillLength == 0 && co_await fill(socket, flags) == 0) {
         co_return result;
     }
     while (static_cast<std::int32_t>(result.size()) < size) {
         if (socket->readPosition >= socket->fillLength) {
-            if (peek || finishFill(*socket, co_await startFill(socket, flags)) == 0) {
+            if (peek || co_await fill(socket, flags) == 0) {
                 break;
             }
         }
@@ -151,17 +212,64 @@ Future<void> recvLineInto(BufferedSocket socket, std::string& line, SocketFlags 
                           std::size_t maxLength) {
     co_await procedureName("recvLineInto");
     assertCondition(!flags.contains(SocketFlag::Peek), "SocketFlag.Peek notin flags");
-    if (socket->fillLength == 0 && finishFill(*socket, co_await startFill(socket, flags)) == 0) {
+    if (socket->fillLength == 0 && co_await fill(socket, flags) == 0) {
         co_return;
     }
     LineScanState state;
     while (scanLine(socket->buffer.data(), socket->readPosition, socket->fillLength, line, state,
                     maxLength) == LineScan::NeedMore) {
-        if (finishFill(*socket, co_await startFill(socket, flags)) == 0) {
+        if (co_await fill(socket, flags) == 0) {
             line.clear();
             co_return;
         }
     }
+}
+
+Future<bool> awaitBytes(BufferedSocket socket, SocketFlags flags) {
+    co_await procedureName("awaitBytes");
+    if (socket->readPosition < socket->fillLength) {
+        co_return true;
+    }
+    co_return co_await fill(socket, flags) > 0;
+}
+
+void setReadDeadline(const BufferedSocket& socket, std::int64_t deadline) {
+    socket->readDeadline = deadline;
+    socket->readTimedOut = false;
+    if (deadline != 0) {
+        armDeadlineTimer(socket, nextWake(*socket, monotonicNow()));
+    }
+}
+
+bool isReadTimedOut(const BufferedSocket& socket) {
+    return socket->readTimedOut;
+}
+
+std::int64_t deadlineAfterMs(std::int64_t ms) {
+    return monotonicNow() + ms * 1'000'000;
+}
+
+Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
+                            std::size_t byteLimit) {
+    co_await procedureName("lingeringClose");
+    if (socket->closed) {
+        co_return;
+    }
+    shutdownSending(socket->fd);
+    setReadDeadline(socket, deadlineAfterMs(timeLimitMs));
+    std::size_t discarded = 0;
+    try {
+        while (discarded <= byteLimit) {
+            const std::int32_t received = co_await fill(socket, defaultSocketFlags);
+            if (received == 0) {
+                break;
+            }
+            discarded += static_cast<std::size_t>(received);
+        }
+    } catch (const OSError&) {
+        // A failing read ends the lingering as the end of the stream would.
+    }
+    close(socket);
 }
 
 Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags) {
@@ -176,6 +284,12 @@ void close(const BufferedSocket& socket) {
         return;
     }
     socket->closed = true;
+    socket->readDeadline = 0;
+    // Withdrawn, so that the dispatcher drops it instead of keeping it until it is due.
+    if (socket->deadlineTimer && !socket->deadlineTimer.finished()) {
+        socket->deadlineTimer.complete();
+    }
+    socket->deadlineTimer = Future<void>();
     closeAsyncSocket(socket->fd);
 }
 

@@ -38,6 +38,16 @@ struct BufferedSocketObject {
     // Sends started on this socket, so that the server can tell whether a failed request has
     // already put anything on the wire.
     std::uint64_t sendCount = 0;
+    // Set by a request handler that goes on using the connection itself (takeOverConnection).
+    bool takenOver = false;
+    // The read deadline (monotonicNow() time; 0 for none) and the socket's one timer.
+    std::int64_t readDeadline = 0;
+    bool readTimedOut = false;
+    // When set, the timer wakes at least this often (nanoseconds) and re-arms itself while the
+    // deadline lies ahead; deadlines set at least this far ahead then never need a new timer.
+    std::int64_t deadlineCheckInterval = 0;
+    Future<void> deadlineTimer;
+    std::int64_t deadlineWakeAt = 0;
 };
 
 enum SocketOption : std::uint8_t {
@@ -98,6 +108,30 @@ Future<std::string> recv(BufferedSocket socket, std::int32_t size,
 // line is emptied when the peer closes before its end.
 Future<void> recvLineInto(BufferedSocket socket, std::string& line,
                           SocketFlags flags = defaultSocketFlags, std::size_t maxLength = 8192);
+
+// Waits until unread bytes are in the buffer, filling it if need be; false when the stream ended
+// (or the read deadline passed) first.
+Future<bool> awaitBytes(BufferedSocket socket, SocketFlags flags = defaultSocketFlags);
+
+// A read still waiting at `deadline` (monotonicNow() time) ends as the end of the stream, and so
+// does every later read until the deadline is set again; isReadTimedOut then says why. 0 removes
+// the deadline. Setting a deadline clears the timed-out state.
+void setReadDeadline(const BufferedSocket& socket, std::int64_t deadline);
+bool isReadTimedOut(const BufferedSocket& socket);
+
+// The monotonicNow() time `ms` milliseconds from now.
+std::int64_t deadlineAfterMs(std::int64_t ms);
+
+// How long and how much a lingering close reads before it gives up and closes.
+inline constexpr std::int32_t lingerTimeMs = 2000;
+inline constexpr std::size_t lingerByteLimit = 4u * 1024u * 1024u;
+
+// Closes without losing what was sent: ends the sending direction, then reads and drops what the
+// peer still sends until it closes, `byteLimit` bytes have come or `timeLimitMs` has passed, and
+// only then closes. Closing with unread bytes would make the system reset the connection and
+// drop the answer still on its way to the peer. Raises nothing; finishes once closed.
+Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs = lingerTimeMs,
+                            std::size_t byteLimit = lingerByteLimit);
 
 // Sends all of `data`.
 Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags = defaultSocketFlags);

@@ -1,29 +1,10 @@
 // Header table operations; every name is lower-cased before it is stored or looked up.
 #include "http/headers.h"
 
+#include "runtime/ascii.h"
 #include "runtime/errors.h"
 
 namespace quorvin {
-
-namespace {
-
-char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
 
 const std::string& HeaderValues::first() const {
     if (empty()) {
@@ -34,7 +15,7 @@ const std::string& HeaderValues::first() const {
 
 bool contains(const HeaderValues& values, std::string_view text) {
     for (const std::string& value : values) {
-        if (equalsIgnoringCase(value, text)) {
+        if (equalsIgnoringAsciiCase(value, text)) {
             return true;
         }
     }
@@ -42,14 +23,10 @@ bool contains(const HeaderValues& values, std::string_view text) {
 }
 
 std::string lowerHeaderName(std::string_view name) {
-    std::string lower(name);
-    for (char& c : lower) {
-        c = asciiLower(c);
-    }
-    return lower;
+    return toLowerAscii(name);
 }
 
-HeaderTableObject::Iterator::Iterator(Map::const_iterator entry, Map::const_iterator end)
+HeaderTableObject::Iterator::Iterator(Entries::const_iterator entry, Entries::const_iterator end)
     : entry_(entry), end_(end) {
     skipEmptyLists();
 }
@@ -79,33 +56,42 @@ void HeaderTableObject::Iterator::skipEmptyLists() {
     }
 }
 
+HeaderValues& HeaderTableObject::slot(std::string key) {
+    auto [position, added] = positions_.try_emplace(std::move(key), entries_.size());
+    if (added) {
+        entries_.emplace_back(position->first, HeaderValues{});
+    }
+    return entries_[position->second].second;
+}
+
+const HeaderValues* HeaderTableObject::find(std::string_view name) const {
+    auto found = positions_.find(lowerHeaderName(name));
+    return found == positions_.end() ? nullptr : &entries_[found->second].second;
+}
+
 void HeaderTableObject::set(std::string_view name, HeaderValues values) {
-    entries_[lowerHeaderName(name)] = std::move(values);
+    slot(lowerHeaderName(name)) = std::move(values);
 }
 
 void HeaderTableObject::add(std::string_view name, std::string value) {
-    entries_[lowerHeaderName(name)].push_back(std::move(value));
+    slot(lowerHeaderName(name)).push_back(std::move(value));
 }
 
 const HeaderValues& HeaderTableObject::get(std::string_view name) const {
-    std::string key = lowerHeaderName(name);
-    auto found = entries_.find(key);
-    if (found == entries_.end()) {
-        throw KeyError(key);
+    const HeaderValues* values = find(name);
+    if (values == nullptr) {
+        throw KeyError(lowerHeaderName(name));
     }
-    return found->second;
+    return *values;
 }
 
 bool HeaderTableObject::hasHeader(std::string_view name) const {
-    return entries_.contains(lowerHeaderName(name));
+    return find(name) != nullptr;
 }
 
 HeaderValues HeaderTableObject::valuesOrEmpty(std::string_view name) const {
-    auto found = entries_.find(lowerHeaderName(name));
-    if (found == entries_.end()) {
-        return HeaderValues{std::string()};
-    }
-    return found->second;
+    const HeaderValues* values = find(name);
+    return values == nullptr ? HeaderValues{std::string()} : *values;
 }
 
 HeaderTableObject::Iterator HeaderTableObject::begin() const {

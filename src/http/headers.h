@@ -1,4 +1,5 @@
-// The header table: lower-cased header names mapped to ordered value lists, behind a shared handle.
+// The header table: lower-cased header names mapped to ordered value lists, behind a shared handle;
+// names are walked in the order in which they were first added.
 #pragma once
 
 #include <cstddef>
@@ -39,13 +40,13 @@ struct HeaderPair {
 };
 
 class HeaderTableObject {
-    using Map = std::unordered_map<std::string, HeaderValues>;
+    using Entries = std::vector<std::pair<std::string, HeaderValues>>;
 
 public:
     // Walks every value of every name: names in table order, values in list order.
     class Iterator {
     public:
-        Iterator(Map::const_iterator entry, Map::const_iterator end);
+        Iterator(Entries::const_iterator entry, Entries::const_iterator end);
         HeaderPair operator*() const;
         Iterator& operator++();
         bool operator==(const Iterator& other) const;
@@ -53,12 +54,12 @@ public:
     private:
         void skipEmptyLists();
 
-        Map::const_iterator entry_;
-        Map::const_iterator end_;
+        Entries::const_iterator entry_;
+        Entries::const_iterator end_;
         std::size_t value_ = 0;
     };
 
-    // Sets the list for the name, replacing any list it had.
+    // Sets the list for the name, replacing any list it had (the name keeps its place).
     void set(std::string_view name, HeaderValues values);
     // Appends one value to the name's list, starting the list when the name is new.
     void add(std::string_view name, std::string value);
@@ -69,13 +70,21 @@ public:
     HeaderValues valuesOrEmpty(std::string_view name) const;
     // The number of distinct names.
     std::size_t len() const { return entries_.size(); }
-    void clear() { entries_.clear(); }
+    void clear() {
+        entries_.clear();
+        positions_.clear();
+    }
 
     Iterator begin() const;
     Iterator end() const;
 
 private:
-    Map entries_;
+    // The list for a lower-cased name, added at the end when the name is new.
+    HeaderValues& slot(std::string key);
+    const HeaderValues* find(std::string_view name) const;
+
+    Entries entries_;
+    std::unordered_map<std::string, std::size_t> positions_;
 };
 
 // A new, empty table.

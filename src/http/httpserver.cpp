@@ -5,6 +5,7 @@
 #include "http/requestreader.h"
 #include "http/uri.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace quorvin {
@@ -66,9 +67,17 @@ Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler
     }
 }
 
+void takeOverConnection(const Request& request) {
+    request.client->takenOver = true;
+}
+
 Future<void> processClient(HttpServer server, BufferedSocket client, std::string address,
                            RequestHandler handler) {
     co_await procedureName("processClient");
+    // Every read deadline of the connection lies at least this far ahead, so its timer wakes
+    // once per interval at most, however many requests pass meanwhile.
+    client->deadlineCheckInterval =
+        std::int64_t{std::min(server->timeouts.idleMs, server->timeouts.headMs)} * 1'000'000;
     Request request;
     request.url = emptyUri();
     request.headers = makeHeaderTable();

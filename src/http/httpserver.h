@@ -16,11 +16,22 @@ namespace quorvin {
 // finishes when the answer is written. If it sends nothing, nothing is sent for the request.
 using RequestHandler = std::function<Future<void>(Request)>;
 
+// How long a connection may keep the server waiting, in milliseconds. A client that sends no
+// request for `idleMs`, or takes more than `headMs` from the first byte of a request to the end of
+// its header lines, has its connection closed without an answer; `lingerMs` bounds each lingering
+// close. Only tests change them, to shorten the waits.
+struct ConnectionTimeouts {
+    std::int32_t idleMs = 75000;
+    std::int32_t headMs = 60000;
+    std::int32_t lingerMs = lingerTimeMs;
+};
+
 struct HttpServerObject {
     BufferedSocket socket; // the listening socket; null until serve runs
     bool reuseAddress = true;
     bool reusePort = false;
     std::int32_t maxBodyLength = 8388608;
+    ConnectionTimeouts timeouts;
 };
 using HttpServer = std::shared_ptr<HttpServerObject>;
 
@@ -36,6 +47,11 @@ HttpServer createHttpServer(bool reuseAddress = true, bool reusePort = false,
 // fails for a reason other than a transient shortage. Failures of single connections stay there.
 Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler,
                    std::string address = "");
+
+// For a handler that answers an upgrade request and goes on using the connection itself: the
+// server then leaves the socket open and reads nothing more from it. Without it, an upgrade
+// request is answered and its connection closed like any other that asks to close.
+void takeOverConnection(const Request& request);
 
 // Serves one connection: requests one after another while the reader says to go on. A failure
 // (of the handler, or of a send or receive) closes the connection and fails this future, named

@@ -1,6 +1,7 @@
 // Header line, protocol and number parsing for the request reader.
 #include "http/requestparse.h"
 
+#include "runtime/ascii.h"
 #include "runtime/errors.h"
 
 namespace quorvin {
@@ -19,22 +20,6 @@ bool isLineEnd(char c) {
 
 bool isWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (upperAscii(text[i]) != upperAscii(prefix[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The comma-separated values after a header's colon.
@@ -94,7 +79,7 @@ std::pair<std::string, HeaderValues> splitHeaderLine(std::string_view line) {
 
 HttpProtocol parseProtocol(std::string_view text) {
     constexpr std::string_view prefix = "HTTP/";
-    if (!startsWithIgnoringCase(text, prefix)) {
+    if (!startsWithIgnoringAsciiCase(text, prefix)) {
         throw ValueError("Invalid request protocol. Got: " + std::string(text));
     }
     HttpProtocol protocol;
@@ -103,10 +88,6 @@ HttpProtocol parseProtocol(std::string_view text) {
     // The character after the major number is stepped over whatever it is.
     parseSaturatedNatural(text, prefix.size() + majorLength + 1, protocol.minor);
     return protocol;
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && startsWithIgnoringCase(a, b);
 }
 
 std::vector<std::string_view> splitRequestLine(std::string_view line) {

@@ -25,9 +25,6 @@ std::pair<std::string, HeaderValues> splitHeaderLine(std::string_view line);
 // "Invalid request protocol. Got: " and the text.
 HttpProtocol parseProtocol(std::string_view text);
 
-// Whole-text comparison ignoring ASCII case.
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
-
 // The parts of a request line: each space ends a part, so spaces in a row give empty parts.
 std::vector<std::string_view> splitRequestLine(std::string_view line);
 

@@ -5,6 +5,7 @@
 #include "http/requestparse.h"
 #include "http/responders.h"
 #include "http/uri.h"
+#include "runtime/ascii.h"
 
 #include <exception>
 
@@ -14,6 +15,18 @@ namespace {
 
 // The form in which the line reader returns an empty line.
 constexpr std::string_view emptyLine = "\r\n";
+
+// How a step ends: the request goes on to the next step, or processRequest returns (true: read
+// the next request from this connection; false: the connection is done).
+enum class Step : std::uint8_t { Proceed, NextRequest, Done };
+
+// What every step works on; it lives in processRequest's frame, which awaits each step.
+struct Reading {
+    const HttpServer& server;
+    Request& request;
+    const BufferedSocket& client;
+    std::string& line;
+};
 
 // Starts a response and goes on without waiting for it. Should it fail, the connection is
 // closed, which also ends whatever read is waiting on it.
@@ -44,148 +57,212 @@ Future<void> respondServerError(const Request& request) {
     return respond(request, 500, statusText(500), makeHeaderTable({{"Connection", "close"}}));
 }
 
+Future<Step> closeAfter(const Reading& r, Future<void> answer) {
+    co_await procedureName("closeAfter");
+    co_await answer;
+    co_await lingeringClose(r.client, r.server->timeouts.lingerMs);
+    co_return Step::Done;
+}
+
+// The peer has closed (nothing to keep for it), or kept the server waiting too long (what it
+// may still send is read and dropped first, as after any answer).
+Future<Step> endOfStream(const Reading& r) {
+    co_await procedureName("endOfStream");
+    if (isReadTimedOut(r.client)) {
+        co_await lingeringClose(r.client, r.server->timeouts.lingerMs);
+    } else {
+        close(r.client);
+    }
+    co_return Step::Done;
+}
+
+// One request or header line into r.line; ends the connection at the end of the stream and
+// after a line over the limit.
+Future<Step> readLine(const Reading& r) {
+    co_await procedureName("readLine");
+    r.line.clear();
+    co_await recvLineInto(r.client, r.line, defaultSocketFlags, maxRequestLineLength);
+    if (r.line.empty()) {
+        co_return co_await endOfStream(r);
+    }
+    if (r.line.size() > maxRequestLineLength) {
+        co_return co_await closeAfter(r, respondWithStatus(r.request, 413));
+    }
+    co_return Step::Proceed;
+}
+
+// Waits for the request (idle time limit), then reads its line, after at most one empty line,
+// with the head's time limit running from its first byte.
+Future<Step> readRequestLine(const Reading& r) {
+    co_await procedureName("readRequestLine");
+    setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.idleMs));
+    if (!co_await awaitBytes(r.client)) {
+        co_return co_await endOfStream(r);
+    }
+    setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.headMs));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (const Step step = co_await readLine(r); step != Step::Proceed) {
+            co_return step;
+        }
+        if (r.line != emptyLine) {
+            break;
+        }
+    }
+    co_return Step::Proceed;
+}
+
+// Method, target and protocol from the request line; the refusals of a malformed one.
+Future<Step> parseRequestLineInto(const Reading& r) {
+    co_await procedureName("parseRequestLine");
+    const std::vector<std::string_view> parts = splitRequestLine(r.line);
+    const std::optional<RequestMethod> method = parseRequestMethod(parts[0]);
+    if (!method) {
+        sendWithoutWaiting(r.client, respondWithStatus(r.request, 400));
+        co_return Step::NextRequest;
+    }
+    r.request.method = *method;
+    if (parts.size() > 1) {
+        parseRequestTarget(parts[1], r.request.url);
+    }
+    if (parts.size() > 2) {
+        try {
+            r.request.protocol = parseProtocol(parts[2]);
+        } catch (const ValueError&) {
+            sendWithoutWaiting(r.client, respondWithStatus(r.request, 400));
+            co_return Step::NextRequest;
+        }
+    }
+    if (parts.size() > 3) {
+        co_await respondWithStatus(r.request, 400);
+        co_return Step::NextRequest;
+    }
+    co_return Step::Proceed;
+}
+
+// Header lines up to the empty line. A repeated name keeps only its last line.
+Future<Step> readHeaderLines(const Reading& r) {
+    co_await procedureName("readHeaderLines");
+    for (;;) {
+        if (const Step step = co_await readLine(r); step != Step::Proceed) {
+            co_return step;
+        }
+        if (r.line == emptyLine) {
+            break;
+        }
+        auto [name, values] = splitHeaderLine(r.line);
+        r.request.headers->set(name, std::move(values));
+        if (r.request.headers->len() > maxHeaderNames) {
+            co_return co_await closeAfter(r, sendStatusLine(r.client, "400 Bad Request"));
+        }
+    }
+    // The head is complete: the body and the handler have no time limit.
+    setReadDeadline(r.client, 0);
+    co_return Step::Proceed;
+}
+
+// A POST that expects anything but "100-continue" is refused with 417 and not handled. The 417
+// carries no length, so only the end of the stream can tell the client where it ends.
+Future<Step> meetExpectation(const Reading& r) {
+    co_await procedureName("meetExpectation");
+    if (r.request.method != HttpPost || !r.request.headers->hasHeader("Expect")) {
+        co_return Step::Proceed;
+    }
+    if (!contains(r.request.headers->get("Expect"), "100-continue")) {
+        co_return co_await closeAfter(r, sendStatusLine(r.client, "417 Expectation Failed"));
+    }
+    co_await sendStatusLine(r.client, "100 Continue");
+    co_return Step::Proceed;
+}
+
+// The body that Content-Length announces; a POST must announce one.
+Future<Step> readBody(const Reading& r) {
+    co_await procedureName("readBody");
+    Request& request = r.request;
+    if (!request.headers->hasHeader("Content-Length")) {
+        if (request.method != HttpPost) {
+            co_return Step::Proceed;
+        }
+        co_await respond(request, 411, "Content-Length required.");
+        co_return Step::NextRequest;
+    }
+    std::int32_t length = 0;
+    if (parseSaturatedNatural(firstValue(request.headers->get("Content-Length")), 0, length) == 0) {
+        co_await respond(request, 400, "Bad Request. Invalid Content-Length.");
+        co_return Step::NextRequest;
+    }
+    if (length > r.server->maxBodyLength) {
+        co_return co_await closeAfter(r, respondWithStatus(request, 413));
+    }
+    request.body = co_await recv(r.client, length);
+    if (static_cast<std::int32_t>(request.body.size()) < length) {
+        co_await respond(request, 400, "Bad Request. Content-Length does not match actual.");
+        co_return Step::NextRequest;
+    }
+    co_return Step::Proceed;
+}
+
+// A failing handler closes the connection; if it had sent nothing, the client gets a 500.
+Future<void> runHandler(const Reading& r, const RequestHandler& handler) {
+    co_await procedureName("runHandler");
+    const std::uint64_t sendsBefore = r.client->sendCount;
+    std::exception_ptr failure;
+    try {
+        co_await handler(r.request);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure) {
+        co_return;
+    }
+    if (!r.client->closed && r.client->sendCount == sendsBefore) {
+        try {
+            co_await respondServerError(r.request);
+        } catch (...) {
+            // The connection is closed below either way; the handler's failure is the one
+            // that matters.
+        }
+    }
+    co_await lingeringClose(r.client, r.server->timeouts.lingerMs);
+    std::rethrow_exception(failure);
+}
+
+// After the answer: a connection that the handler took over is left to it; an upgrade request
+// (that nobody took over) and a request that does not keep the connection alive close it.
+Future<bool> decidePersistence(const Reading& r) {
+    co_await procedureName("decidePersistence");
+    if (r.client->takenOver) {
+        co_return false;
+    }
+    const bool upgrade = contains(r.request.headers->valuesOrEmpty("connection"), "upgrade");
+    if (!upgrade && keepsAlive(r.request)) {
+        co_return true;
+    }
+    co_await lingeringClose(r.client, r.server->timeouts.lingerMs);
+    co_return false;
+}
+
+void resetRecord(Request& request, const BufferedSocket& client, const std::string& address) {
+    request.headers->clear();
+    request.body.clear();
+    request.hostname = address;
+    request.client = client;
+}
+
 } // namespace
 
 Future<bool> processRequest(HttpServer server, Request& request, BufferedSocket client,
                             std::string address, std::string& line, RequestHandler handler) {
     co_await procedureName("processRequest");
-    request.headers->clear();
-    request.body.clear();
-    request.hostname = address;
-    request.client = client;
-
-    // The request line, after at most one empty line.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        line.clear();
-        co_await recvLineInto(client, line, defaultSocketFlags, maxRequestLineLength);
-        if (line.empty()) {
-            close(client);
-            co_return false;
-        }
-        if (line.size() > maxRequestLineLength) {
-            co_await respondWithStatus(request, 413);
-            close(client);
-            co_return false;
-        }
-        if (line != emptyLine) {
-            break;
+    resetRecord(request, client, address);
+    const Reading r{server, request, client, line};
+    for (auto step :
+         {readRequestLine, parseRequestLineInto, readHeaderLines, meetExpectation, readBody}) {
+        if (const Step outcome = co_await step(r); outcome != Step::Proceed) {
+            co_return outcome == Step::NextRequest;
         }
     }
-
-    {
-        const std::vector<std::string_view> parts = splitRequestLine(line);
-        const std::optional<RequestMethod> method = parseRequestMethod(parts[0]);
-        if (!method) {
-            sendWithoutWaiting(client, respondWithStatus(request, 400));
-            co_return true;
-        }
-        request.method = *method;
-        if (parts.size() > 1) {
-            parseRequestTarget(parts[1], request.url);
-        }
-        if (parts.size() > 2) {
-            bool badProtocol = false;
-            try {
-                request.protocol = parseProtocol(parts[2]);
-            } catch (const ValueError&) {
-                badProtocol = true;
-            }
-            if (badProtocol) {
-                sendWithoutWaiting(client, respondWithStatus(request, 400));
-                co_return true;
-            }
-        }
-        if (parts.size() > 3) {
-            co_await respondWithStatus(request, 400);
-            co_return true;
-        }
-    }
-
-    // Header lines, up to the empty line. A repeated name keeps only its last line.
-    for (;;) {
-        line.clear();
-        co_await recvLineInto(client, line, defaultSocketFlags, maxRequestLineLength);
-        if (line.empty()) {
-            close(client);
-            co_return false;
-        }
-        if (line.size() > maxRequestLineLength) {
-            co_await respondWithStatus(request, 413);
-            close(client);
-            co_return false;
-        }
-        if (line == emptyLine) {
-            break;
-        }
-        auto [name, values] = splitHeaderLine(line);
-        request.headers->set(name, std::move(values));
-        if (request.headers->len() > maxHeaderNames) {
-            co_await sendStatusLine(client, "400 Bad Request");
-            close(client);
-            co_return false;
-        }
-    }
-
-    // A 417 does not end the request: the handler still answers it.
-    if (request.method == HttpPost && request.headers->hasHeader("Expect")) {
-        if (contains(request.headers->get("Expect"), "100-continue")) {
-            co_await sendStatusLine(client, "100 Continue");
-        } else {
-            co_await sendStatusLine(client, "417 Expectation Failed");
-        }
-    }
-
-    if (request.headers->hasHeader("Content-Length")) {
-        std::int32_t length = 0;
-        if (parseSaturatedNatural(firstValue(request.headers->get("Content-Length")), 0, length) ==
-            0) {
-            co_await respond(request, 400, "Bad Request. Invalid Content-Length.");
-            co_return true;
-        }
-        if (length > server->maxBodyLength) {
-            co_await respondWithStatus(request, 413);
-            close(client);
-            co_return false;
-        }
-        request.body = co_await recv(client, length);
-        if (static_cast<std::int32_t>(request.body.size()) < length) {
-            co_await respond(request, 400, "Bad Request. Content-Length does not match actual.");
-            co_return true;
-        }
-    } else if (request.method == HttpPost) {
-        co_await respond(request, 411, "Content-Length required.");
-        co_return true;
-    }
-
-    // A failing handler closes the connection; if it had sent nothing, the client gets a 500.
-    const std::uint64_t sendsBefore = client->sendCount;
-    std::exception_ptr handlerFailure;
-    try {
-        co_await handler(request);
-    } catch (...) {
-        handlerFailure = std::current_exception();
-    }
-    if (handlerFailure) {
-        if (!client->closed && client->sendCount == sendsBefore) {
-            try {
-                co_await respondServerError(request);
-            } catch (...) {
-                // The connection is closed below either way; the handler's failure is the one
-                // that matters.
-            }
-        }
-        close(client);
-        std::rethrow_exception(handlerFailure);
-    }
-
-    if (contains(request.headers->valuesOrEmpty("connection"), "upgrade")) {
-        co_return false;
-    }
-    if (keepsAlive(request)) {
-        co_return true;
-    }
-    close(client);
-    co_return false;
+    co_await runHandler(r, handler);
+    co_return co_await decidePersistence(r);
 }
 
 } // namespace quorvin

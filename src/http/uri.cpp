@@ -1,6 +1,8 @@
 // Request target parsing and percent-decoding, as plain functions over the given text.
 #include "http/uri.h"
 
+#include "runtime/ascii.h"
+
 #include <cstddef>
 
 namespace quorvin {
@@ -26,20 +28,6 @@ int hexValue(char c) {
         return c - 'A' + 10;
     }
     return -1;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // user:password@host:port, with brackets protecting the colons of an IPv6 address.
@@ -82,7 +70,7 @@ void parsePath(std::string_view text, std::size_t pos, Uri& uri) {
         end = text.size();
     }
     uri.path = std::string(text.substr(pos, end - pos));
-    if (equalsIgnoringCase(uri.scheme, "mailto")) {
+    if (equalsIgnoringAsciiCase(uri.scheme, "mailto")) {
         parseAuthority(uri.path, uri);
         uri.path.clear();
     }

@@ -22,6 +22,10 @@ void reportFatal(std::string_view text);
 // Reports SIGSEGV, SIGABRT, SIGFPE and SIGILL and exits with status 1.
 void installFatalSignalHandlers();
 
+// Raises the soft limit on open descriptors to the hard limit (POSIX); nothing on Windows,
+// whose socket handles have no such limit. Failures are ignored.
+void raiseDescriptorLimit();
+
 // Runs the main thread's body; an exception escaping it is reported and gives exit status 1.
 int runMain(const std::function<int()>& body);
 

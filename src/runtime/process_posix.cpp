@@ -1,6 +1,7 @@
-// Process id and fatal reports on POSIX: standard error only.
+// Process id, fatal reports (standard error only) and the descriptor limit on POSIX.
 #include "runtime/process.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace quorvin {
@@ -15,6 +16,14 @@ void reportFatal(std::string_view text) {
     // write(2) rather than stdio: this runs from signal handlers too.
     (void)!write(STDERR_FILENO, text.data(), text.size());
     (void)!write(STDERR_FILENO, "\n", 1);
+}
+
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 } // namespace quorvin

@@ -31,4 +31,6 @@ void reportFatal(std::string_view text) {
     std::fflush(stderr);
 }
 
+void raiseDescriptorLimit() {}
+
 } // namespace quorvin

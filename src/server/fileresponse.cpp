@@ -70,13 +70,8 @@ std::string mediaTypeOf(const ServerSettings& settings, std::string_view path) {
     if (ext.empty()) {
         ext = ".txt";
     }
-    std::string key = ext.substr(1);
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lookupMimeType(settings.mimeTable, key, "text/plain");
+    // The table folds the case of the extension itself.
+    return lookupMimeType(settings.mimeTable, ext.substr(1), "text/plain");
 }
 
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path) {

@@ -22,6 +22,15 @@ enum class PathKind { Missing, Directory, File };
 
 PathKind pathKind(const std::string& path);
 
+// Where an existing path really is, every link (and on Windows every junction) on the way
+// resolved: POSIX realpath(3); on Windows the final path of a handle opened on it. Nothing when
+// the path is missing, cannot be opened or runs into a link loop.
+std::optional<std::string> realLocation(const std::string& path);
+
+// Whether the real location of `path` is `root`'s own or lies below it. A link that leads out of
+// the served folder would otherwise let a request read or list anything on the disk.
+bool liesWithin(const std::string& root, const std::string& path);
+
 // The names in one directory, "." and ".." included, in the order the system gives them.
 class DirectoryEnumeration {
 public:

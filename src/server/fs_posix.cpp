@@ -2,9 +2,11 @@
 #include "server/fs.h"
 
 #include "runtime/errors.h"
+#include "server/pathrules.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -19,6 +21,25 @@ PathKind pathKind(const std::string& path) {
         return PathKind::Missing;
     }
     return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::File;
+}
+
+std::optional<std::string> realLocation(const std::string& path) {
+    if (path.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return std::nullopt;
+    }
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool liesWithin(const std::string& root, const std::string& path) {
+    const std::optional<std::string> realRoot = realLocation(root);
+    const std::optional<std::string> realPath = realLocation(path);
+    return realRoot && realPath && detail::pathLiesWithin(*realRoot, *realPath, false);
 }
 
 struct DirectoryEnumeration::State {

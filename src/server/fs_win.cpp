@@ -34,6 +34,40 @@ PathKind pathKind(const std::string& path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Directory : PathKind::File;
 }
 
+std::optional<std::string> realLocation(const std::string& path) {
+    if (hasNul(path)) {
+        return std::nullopt;
+    }
+    // No access rights asked for: the handle only names the file. Directories open only with
+    // backup semantics.
+    HANDLE handle =
+        CreateFileW(toWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::wstring finalPath(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(
+        handle, finalPath.data(), static_cast<DWORD>(finalPath.size()), FILE_NAME_NORMALIZED);
+    if (length >= finalPath.size()) {
+        finalPath.resize(length);
+        length = GetFinalPathNameByHandleW(
+            handle, finalPath.data(), static_cast<DWORD>(finalPath.size()), FILE_NAME_NORMALIZED);
+    }
+    CloseHandle(handle);
+    if (length == 0 || length >= finalPath.size()) {
+        return std::nullopt;
+    }
+    finalPath.resize(length);
+    return fromWide(finalPath);
+}
+
+bool liesWithin(const std::string& root, const std::string& path) {
+    const std::optional<std::string> realRoot = realLocation(root);
+    const std::optional<std::string> realPath = realLocation(path);
+    return realRoot && realPath && detail::pathLiesWithin(*realRoot, *realPath, true);
+}
+
 struct DirectoryEnumeration::State {
     HANDLE find = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW data{};

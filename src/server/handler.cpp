@@ -55,6 +55,15 @@ Future<void> sendFileBody(BufferedSocket client, std::shared_ptr<fs::FileReader>
 
 Future<void> sendStaticResponse(Request request, StaticResponse response) {
     co_await procedureName("sendStaticResponse");
+    if (request.method == HttpHead) {
+        // The head that a GET would get, Content-Length included, and no body bytes: a client
+        // reads no body after a HEAD answer, so any would be taken for the next answer.
+        const std::uint64_t length =
+            response.bodyFile ? response.bodyFileSize : response.body.size();
+        co_await send(request.client,
+                      formatResponseHead(response.status, length, response.headers));
+        co_return;
+    }
     if (!response.bodyFile) {
         co_await respond(request, response.status, response.body, response.headers);
         co_return;

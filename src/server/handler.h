@@ -25,7 +25,8 @@ Future<void> handleHttpRequest(std::shared_ptr<const ServerSettings> settings, R
 // The handler that serve() calls, holding one copy of the settings for all requests.
 RequestHandler staticRequestHandler(ServerSettings settings);
 
-// Writes the response: whole through respond(), or, when it carries an open file, the same head
+// Writes the response: for a HEAD request only its head (with the body's Content-Length); else
+// whole through respond(), or, when it carries an open file, the same head
 // followed by the file in pieces of fileChunkSize. A file that ends before its announced size,
 // a read error and a send error fail the future; the caller then closes the connection, since
 // the client can no longer tell where this response ends. Named "sendStaticResponse".

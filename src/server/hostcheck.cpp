@@ -1,63 +1,60 @@
 // Host header check: only names that always lead back to this computer are answered.
 #include "server/hostcheck.h"
 
+#include "runtime/ascii.h"
 #include "server/page.h"
 
-#include <array>
 #include <cstddef>
+#include <optional>
 
 namespace quorvin {
 
 namespace {
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
-bool equalsIgnoringCase(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (lowerAscii(text[i]) != lower[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
+// At most five digits, within 0-65535.
 bool isPort(std::string_view text) {
     if (text.empty() || text.size() > 5) {
         return false;
     }
+    unsigned value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') {
+        if (!isDigit(c)) {
+            return false;
+        }
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value <= 65535;
+}
+
+// Letters, digits, hyphens and dots only: anything else (a '#', '/', '@' or a backslash) would let
+// a browser or a proxy read the name differently than this check does.
+bool isPlainHostName(std::string_view host) {
+    if (host.empty()) {
+        return false;
+    }
+    for (char c : host) {
+        const char lower = asciiLower(c);
+        if (!isDigit(c) && !(lower >= 'a' && lower <= 'z') && c != '-' && c != '.') {
             return false;
         }
     }
     return true;
 }
 
-// The host part without its port, or nothing usable when the port part is malformed.
-bool splitHost(std::string_view value, std::string_view& host) {
-    std::size_t colon;
-    if (!value.empty() && value.front() == '[') {
-        std::size_t close = value.find(']');
-        if (close == std::string_view::npos) {
-            return false;
-        }
-        colon = close + 1;
-        if (colon < value.size() && value[colon] != ':') {
-            return false;
-        }
-    } else {
-        colon = value.find(':');
+// The host part of "host[:port]", with its port checked; nothing when the value is malformed.
+std::optional<std::string_view> hostOf(std::string_view value) {
+    const std::size_t colon = value.starts_with('[') ? value.find(']') + 1 : value.find(':');
+    if (colon == 0) {
+        return std::nullopt; // '[' without ']'
     }
-    host = value.substr(0, colon);
-    if (colon >= value.size()) {
-        return true;
+    if (colon < value.size() && (value[colon] != ':' || !isPort(value.substr(colon + 1)))) {
+        return std::nullopt;
     }
-    return isPort(value.substr(colon + 1));
+    return value.substr(0, colon);
 }
 
 } // namespace
@@ -67,21 +64,21 @@ bool isLocalHostValue(std::string_view value) {
     while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) {
         value.remove_suffix(1);
     }
-    std::string_view host;
-    if (!splitHost(value, host)) {
+    const std::optional<std::string_view> host = hostOf(value);
+    if (!host) {
         return false;
     }
-    static constexpr std::array<std::string_view, 3> names = {"127.0.0.1", "localhost", "[::1]"};
-    for (std::string_view name : names) {
-        if (equalsIgnoringCase(host, name)) {
-            return true;
-        }
+    if (*host == "[::1]") {
+        return true;
+    }
+    if (!isPlainHostName(*host)) {
+        return false;
     }
     // Browsers resolve every *.localhost name to the loopback address themselves; a bare
     // ".localhost" names nothing.
     constexpr std::string_view suffix = ".localhost";
-    return host.size() > suffix.size() &&
-           equalsIgnoringCase(host.substr(host.size() - suffix.size()), suffix);
+    return *host == "127.0.0.1" || equalsIgnoringAsciiCase(*host, "localhost") ||
+           (host->size() > suffix.size() && endsWithIgnoringAsciiCase(*host, suffix));
 }
 
 bool isAddressedToThisComputer(const Request& request) {

@@ -8,8 +8,9 @@
 
 namespace quorvin {
 
-// Whether a Host header value names this computer: 127.0.0.1, localhost, a name ending in
-// ".localhost" or [::1], each with or without a ":port" of decimal digits, in any letter case.
+// Whether a Host header value names this computer: 127.0.0.1, localhost, a name of letters,
+// digits, hyphens and dots ending in ".localhost", or [::1], each with or without a ":port" of
+// at most five digits within 0-65535, in any letter case.
 // White space after the value is ignored; an empty value names nothing and is refused.
 bool isLocalHostValue(std::string_view value);
 

@@ -97,7 +97,8 @@ StaticResponse listingResponse(const ServerSettings& settings, const std::string
         }
         std::string entryPath = mapRequestPath(dir, *name);
         std::string entryName = lastSegment(entryPath);
-        if (isIndexFile(entryName)) {
+        // An index file that links out of the served folder is listed, never served.
+        if (isIndexFile(entryName) && fs::liesWithin(root, entryPath)) {
             return fileResponse(settings, entryPath);
         }
         std::string_view item =

@@ -1,21 +1,12 @@
 // The MIME table: built-in rows and the case rules of its two operations.
 #include "server/mimetable.h"
 
+#include "runtime/ascii.h"
 #include "runtime/errors.h"
 
 namespace quorvin {
 
 namespace {
-
-std::string lowerAscii(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return result;
-}
 
 bool isBlank(std::string_view text) {
     return text.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos;
@@ -37,7 +28,7 @@ void addMimeType(const MimeTable& table, std::string_view ext, std::string_view 
     assertCondition(table != nullptr, "table != nil");
     assertCondition(!isBlank(ext), "not ext.isEmptyOrWhitespace");
     assertCondition(!isBlank(mime), "not mimetype.isEmptyOrWhitespace");
-    table->rows.insert_or_assign(lowerAscii(ext), lowerAscii(mime));
+    table->rows.insert_or_assign(toLowerAscii(ext), toLowerAscii(mime));
 }
 
 std::string lookupMimeType(const MimeTable& table, std::string_view ext,
@@ -46,7 +37,7 @@ std::string lookupMimeType(const MimeTable& table, std::string_view ext,
     if (!ext.empty() && ext.front() == '.') {
         ext.remove_prefix(1);
     }
-    const auto found = table->rows.find(lowerAscii(ext));
+    const auto found = table->rows.find(toLowerAscii(ext));
     if (found == table->rows.end() || found->second.empty()) {
         return std::string(defaultType);
     }

@@ -1,6 +1,7 @@
 // Segment-wise joining of request paths, the existence tests and the refusal of unsafe names.
 #include "server/pathrules.h"
 
+#include "runtime/ascii.h"
 #include "server/fs.h"
 
 #include <array>
@@ -67,20 +68,13 @@ std::string joinSegments(std::string prefix, const std::vector<std::string_view>
     return result;
 }
 
-char asciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool isReservedDeviceName(std::string_view segment) {
     // The device is opened whatever follows the first dot, and spaces before it are ignored.
     std::string_view base = segment.substr(0, segment.find('.'));
     while (!base.empty() && base.back() == ' ') {
         base.remove_suffix(1);
     }
-    std::string upper;
-    for (char c : base) {
-        upper += asciiUpper(c);
-    }
+    const std::string upper = toUpperAscii(base);
     static constexpr std::array<std::string_view, 6> plain = {"CON", "PRN",    "AUX",
                                                               "NUL", "CONIN$", "CONOUT$"};
     for (std::string_view name : plain) {
@@ -129,6 +123,23 @@ bool isWindowsRewrittenSegment(std::string_view segment) {
         return true;
     }
     return segment.find(':') != std::string_view::npos || isReservedDeviceName(segment);
+}
+
+bool pathLiesWithin(std::string_view root, std::string_view path, bool ignoreCase) {
+    const std::vector<std::string_view> rootSegments = splitSegments(root);
+    const std::vector<std::string_view> pathSegments = splitSegments(path);
+    if (pathSegments.size() < rootSegments.size() ||
+        (!root.empty() && isSeparator(root[0])) != (!path.empty() && isSeparator(path[0]))) {
+        return false;
+    }
+    for (std::size_t i = 0; i < rootSegments.size(); ++i) {
+        const bool same = ignoreCase ? equalsIgnoringAsciiCase(rootSegments[i], pathSegments[i])
+                                     : rootSegments[i] == pathSegments[i];
+        if (!same) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool isServablePathFor(std::string_view decodedPath, bool windowsRules) {

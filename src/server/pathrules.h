@@ -35,6 +35,10 @@ std::string normalisePath(std::string_view path, char separator);
 // COM1 or LPT9 in any case, with or without an extension.
 bool isWindowsRewrittenSegment(std::string_view segment);
 
+// Whether `path` is `root` or lies below it, compared segment by segment ('/' and '\\' both
+// separate; a trailing separator does not count), letter case ignored (ASCII) when asked.
+bool pathLiesWithin(std::string_view root, std::string_view path, bool ignoreCase);
+
 // isServablePath with the Windows segment rules switched on or off.
 bool isServablePathFor(std::string_view decodedPath, bool windowsRules);
 

@@ -3,6 +3,7 @@
 
 #include "http/uri.h"
 #include "server/fileresponse.h"
+#include "server/fs.h"
 #include "server/listing.h"
 #include "server/page.h"
 #include "server/pathrules.h"
@@ -33,6 +34,9 @@ StaticResponse chooseResponse(const ServerSettings& settings, RequestMethod meth
         return notFoundResponse(settings);
     }
     std::string mapped = mapRequestPath(settings.rootDirectory, decoded);
+    if (!fs::liesWithin(settings.rootDirectory, mapped)) {
+        return notFoundResponse(settings);
+    }
     if (directoryExists(mapped)) {
         return listingResponse(settings, mapped);
     }

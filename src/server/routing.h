@@ -15,7 +15,8 @@ std::string decodeRequestPath(std::string_view urlPath);
 
 // The response for a request with this method and URL path (as received). Anything but GET gets
 // the 501 page without touching the file system; a path that names neither a directory nor a
-// file, or that may not be handed to the file API (isServablePath), gets the 404 page.
+// file, that may not be handed to the file API (isServablePath), or whose real location lies
+// outside the served folder (a link leading out), gets the 404 page.
 StaticResponse chooseResponse(const ServerSettings& settings, RequestMethod method,
                               std::string_view urlPath);
 

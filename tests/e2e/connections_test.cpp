@@ -79,5 +79,19 @@ TEST(EndToEndConnections, ClientLeavingMidTransferDisturbsNoOne) {
     EXPECT_EQ(after.body, "<p>hello</p>");
 }
 
+TEST(EndToEndConnections, ClosingAnswerArrivesWholeAlthoughTheClientSendsMore) {
+    TestClient client(sitePort());
+    client.sendAll(getRequest("/three.bin", "Host: 127.0.0.1\r\nConnection: close\r\n"));
+    // Part of the answer first, so that the extra byte comes while the file is being sent.
+    std::string wire = client.receive(1000);
+    client.sendAll("x");
+    ASSERT_TRUE(client.receiveUntilClosed(wire, 20000));
+    const std::size_t headEnd = wire.find("\r\n\r\n");
+    ASSERT_NE(headEnd, std::string::npos);
+    const std::string body = wire.substr(headEnd + 4);
+    EXPECT_EQ(body.size(), ServedSite::threeSize);
+    EXPECT_TRUE(body == ServedSite::patternBytes(ServedSite::threeSize, ServedSite::threeSeed));
+}
+
 } // namespace
 } // namespace quorvin::testing

@@ -40,6 +40,17 @@ TEST(HostCheck, LocalNamesWithAndWithoutPort) {
         {"localhost:12a", false},
         {"localhost:80:80", false},
         {"user@localhost", false},
+        {"evil.example#.localhost", false},
+        {"evil.example/.localhost", false},
+        {"evil.example\\.localhost", false},
+        {"evil.example?.localhost", false},
+        {"evil example.localhost", false},
+        {"evil.example%2f.localhost", false},
+        {"a-b.localhost:0", true},
+        {"localhost:65536", false},
+        {"localhost:99999", false},
+        {"localhost:00080", true},
+        {"[evil.example]", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(isLocalHostValue(c.value), c.local) << '"' << c.value << '"';

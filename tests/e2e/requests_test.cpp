@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace quorvin::testing {
 namespace {
 
@@ -32,7 +34,6 @@ TEST(EndToEndRequests, MissingPathGets404PageWithoutContentType) {
 
 TEST(EndToEndRequests, EveryMethodButGetGets501WithFullPage) {
     const char* requests[] = {
-        "HEAD /hello.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n",
         "PUT /hello.html HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 3\r\n\r\nabc",
         "DELETE /hello.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n",
         "POST /nothing/at/all HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2\r\n\r\nhi",
@@ -45,6 +46,22 @@ TEST(EndToEndRequests, EveryMethodButGetGets501WithFullPage) {
         EXPECT_TRUE(hasTitle(response, "501 Not Implemented"));
         EXPECT_NE(response.body.find("does not support the functionality"), std::string::npos);
     }
+}
+
+TEST(EndToEndRequests, HeadGetsTheHeadOnlyAndTheNextRequestItsOwnAnswer) {
+    const HttpResponse full = fetch(sitePort(), "PUT /hello.html HTTP/1.1\r\n\r\n");
+    ASSERT_EQ(full.status, 501);
+    HttpClient client(sitePort());
+    client.sendAll("HEAD /hello.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
+                   "GET /hello.html HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    ASSERT_TRUE(client.readUntilClosed());
+    const std::string& wire = client.pending();
+    EXPECT_EQ(wire.substr(0, full.head.size()), full.head)
+        << "the 501 head, with the length of the page it does not carry";
+    EXPECT_EQ(full.header("Content-Length"), std::to_string(full.body.size()));
+    const std::string rest = wire.substr(std::min(wire.size(), full.head.size()));
+    EXPECT_TRUE(rest.starts_with("HTTP/1.1 200 OK\r\n")) << rest.substr(0, 80);
+    EXPECT_TRUE(rest.ends_with("\r\n\r\n<p>hello</p>"));
 }
 
 TEST(EndToEndRequests, PercentDecodingOfPaths) {
@@ -129,6 +146,10 @@ TEST(EndToEndRequests, RequestsForOtherHostsAreRefusedBeforeAnythingElse) {
         // A missing file and a method other than GET are refused alike: nothing is looked up.
         {getRequest("/nothing.txt", "Host: evil.example\r\n"), 403},
         {"PUT / HTTP/1.1\r\nHost: evil.example\r\n\r\n", 403},
+        // Names that a browser would send elsewhere, dressed up to end in ".localhost".
+        {getRequest("/hello.html", "Host: evil.example#.localhost\r\n"), 403},
+        {getRequest("/hello.html", "Host: evil.example/.localhost:4321\r\n"), 403},
+        {getRequest("/hello.html", "Host: app.localhost:4321\r\n"), 200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.request);

@@ -67,6 +67,7 @@ void ServedSite::writeSite() {
     b.writeFile("site/exact1m.dat", patternBytes(1024u * 1024u, 1));
     b.writeFile("site/over1m.dat", patternBytes(1024u * 1024u + 1, 2));
     b.writeFile("site/big.bin", patternBytes(bigSize, bigSeed));
+    b.writeFile("site/three.bin", patternBytes(threeSize, threeSeed));
     b.writeFile("site/docs/guide.txt", "guide");
     b.writeFile("site/docs/sub/deep.txt", "deep");
     b.writeFile("site/withindex/index.html", "<p>index page</p>");

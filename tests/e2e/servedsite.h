@@ -11,7 +11,7 @@ namespace quorvin::testing {
 // The site, below `base()/site`:
 //   hello.html style.css script.js data.json photo.png pic.JPG page.HTM LICENSE data.xyz123
 //   .gitignore empty.txt "my file.txt" a+b.txt 100%.txt été.txt
-//   exact1m.dat (1 MiB) over1m.dat (1 MiB + 1) big.bin (50 MiB)
+//   exact1m.dat (1 MiB) over1m.dat (1 MiB + 1) big.bin (50 MiB) three.bin (3 MiB)
 //   docs/guide.txt docs/sub/deep.txt withindex/index.html withindex/other.txt emptydir/
 // and next to the site, outside it: base()/secret.txt and base()/site-other/secret.txt.
 class ServedSite {
@@ -28,6 +28,8 @@ public:
     static std::string patternBytes(std::size_t size, unsigned seed);
     static constexpr std::size_t bigSize = 50u * 1024u * 1024u;
     static constexpr unsigned bigSeed = 7;
+    static constexpr std::size_t threeSize = 3u * 1024u * 1024u;
+    static constexpr unsigned threeSeed = 3;
 
 private:
     ServedSite();

@@ -157,6 +157,9 @@ Outcome scenario() {
         runOnce(10);
         for (std::size_t i = 0; i < clients.size(); ++i) {
             if (!done[i] && collect(clients[i], answers[i])) {
+                // Closed at the end of the answer, as a client does: the server lingers until
+                // then, and only then is the descriptor free for the next client.
+                ::close(clients[i]);
                 done[i] = true;
                 --remaining;
             }
@@ -170,7 +173,6 @@ Outcome scenario() {
         if (answers[i] != expected) {
             return NotEveryoneServed;
         }
-        ::close(clients[i]);
     }
     if (serving.finished()) {
         return ServeEndedAfterwards;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -54,24 +53,24 @@ TEST(HeaderTable, MissingNamesAndEmptyLists) {
     EXPECT_THROW(HeaderValues{}.first(), IndexError);
 }
 
-TEST(HeaderTable, IterationYieldsOnePairPerValue) {
+TEST(HeaderTable, IterationYieldsOnePairPerValueInTheOrderNamesWereAdded) {
     HeaderTable table = makeHeaderTable(
-        Pairs{{"Set-Cookie", "a=1"}, {"Host", "h"}, {"SET-COOKIE", "b=2"}, {"Set-Cookie", "c=3"}});
+        Pairs{{"Set-Cookie", "a=1"}, {"Host", "h"}, {"SET-COOKIE", "b=2"}, {"Zeta", "z"}});
+    table->add("Alpha", "x");
     table->set("Empty", HeaderValues{});
-    Pairs pairs = pairsOf(table);
-    Pairs cookies;
-    std::copy_if(pairs.begin(), pairs.end(), std::back_inserter(cookies),
-                 [](const auto& pair) { return pair.first == "set-cookie"; });
-    EXPECT_EQ(pairs.size(), 4u);
-    EXPECT_EQ(cookies,
-              (Pairs{{"set-cookie", "a=1"}, {"set-cookie", "b=2"}, {"set-cookie", "c=3"}}));
-    EXPECT_NE(
-        std::find(pairs.begin(), pairs.end(), std::pair<std::string, std::string>("host", "h")),
-        pairs.end());
+    table->set("host", HeaderValues{"h2"});
+    EXPECT_EQ(pairsOf(table), (Pairs{{"set-cookie", "a=1"},
+                                     {"set-cookie", "b=2"},
+                                     {"host", "h2"},
+                                     {"zeta", "z"},
+                                     {"alpha", "x"}}));
 
     table->clear();
     EXPECT_EQ(table->len(), 0u);
     EXPECT_TRUE(pairsOf(table).empty());
+    table->add("B", "2");
+    table->add("A", "1");
+    EXPECT_EQ(pairsOf(table), (Pairs{{"b", "2"}, {"a", "1"}}));
 }
 
 TEST(HeaderTable, ContainsMatchesWholeElementsIgnoringCase) {

@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
-
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace quorvin;
@@ -47,6 +47,7 @@ private:
             co_return;
         }
         if (path == "/chat" && self->server != nullptr) {
+            takeOverConnection(request);
             self->server->adopt(request.client);
         }
         std::string text = std::string(methodText(request.method)) + " " + path + " " +
@@ -247,7 +248,7 @@ TEST_F(ServerTest, ContentLengthForms) {
 }
 
 TEST_F(ServerTest, LengthEqualToTheMaximumIsAccepted) {
-    ServerThread small(describing.handler(), ServerOptions{16});
+    ServerThread small(describing.handler(), ServerOptions{16, true, "127.0.0.1", {}});
     TestClient client(small.port());
     client.sendAll("POST / HTTP/1.1\r\nContent-Length: 16\r\n\r\n0123456789abcdef");
     const std::string answer = ok("POST / 1.1 [0123456789abcdef]");
@@ -268,10 +269,15 @@ TEST_F(ServerTest, ExpectContinueComesBeforeTheBodyIsRead) {
     EXPECT_EQ(client.receive(answer.size()), answer);
 }
 
-TEST_F(ServerTest, OtherExpectationsGet417AndStillTheAnswer) {
+TEST_F(ServerTest, OtherExpectationsGet417AndTheEndOfTheStream) {
+    // The 417 has no length: only the end of the stream frames it, and the handler never runs.
     expectExchanges({
         {"417", "POST /e HTTP/1.1\r\nExpect: something\r\nContent-Length: 1\r\n\r\nx",
-         "HTTP/1.1 417 Expectation Failed\r\n\r\n" + ok("POST /e 1.1 [x]"), true},
+         "HTTP/1.1 417 Expectation Failed\r\n\r\n", false},
+        {"417 with the next request pipelined",
+         "POST /e HTTP/1.1\r\nExpect: 100-continue, x\r\nExpect: other\r\n\r\n"
+         "GET /never HTTP/1.1\r\n\r\n",
+         "HTTP/1.1 417 Expectation Failed\r\n\r\n", false},
         {"Expect is only for POST",
          "PUT /e HTTP/1.1\r\nExpect: something\r\nContent-Length: 1\r\n\r\nx", ok("PUT /e 1.1 [x]"),
          true},
@@ -298,13 +304,33 @@ TEST_F(ServerTest, PersistenceByVersionAndConnectionHeader) {
     expectExchanges(cases);
 }
 
-TEST_F(ServerTest, UpgradeLeavesTheConnectionOpenAndUnread) {
+TEST_F(ServerTest, UpgradeTakenOverByTheHandlerLeavesTheConnectionOpenAndUnread) {
     TestClient client(server.port());
     client.sendAll("GET /chat HTTP/1.0\r\nConnection: keep-alive, Upgrade\r\n\r\n");
     const std::string answer = ok("GET /chat 1.0 []");
     EXPECT_EQ(client.receive(answer.size()), answer);
     client.sendAll("GET / HTTP/1.1\r\n\r\n");
     EXPECT_TRUE(client.staysOpenAndSilent(200)) << "nothing more is read from it";
+}
+
+TEST_F(ServerTest, UpgradeNobodyTookOverIsAnsweredAndClosed) {
+    const int descriptorsBefore = openDescriptorCount();
+    const std::string answer = ok("GET /up 1.1 []");
+    for (int i = 0; i < 100; ++i) {
+        TestClient client(server.port());
+        client.sendAll("GET /up HTTP/1.1\r\nConnection: Upgrade\r\nUpgrade: websocket\r\n\r\n");
+        std::string got;
+        ASSERT_TRUE(client.receiveUntilClosed(got)) << "request " << i;
+        ASSERT_EQ(got, answer) << "request " << i;
+    }
+    // Every connection's socket is closed again: only the listener is left.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while ((server.openSockets() != 1 || openDescriptorCount() != descriptorsBefore) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(server.openSockets(), 1u);
+    EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
 }
 
 TEST_F(ServerTest, TwoClientsAtOnceAndOneStaysIdle) {
@@ -365,7 +391,7 @@ TEST_F(ServerTest, ListenerUsesTheReuseOption) {
 
 TEST(Serve, EmptyAddressListensOnEveryInterface) {
     DescribingHandler describing;
-    ServerThread server(describing.handler(), ServerOptions{8388608, true, ""});
+    ServerThread server(describing.handler(), ServerOptions{8388608, true, "", {}});
     EXPECT_EQ(localAddressOf(server.listenerHandle()), "0.0.0.0");
     TestClient client(server.port());
     client.sendAll("GET / HTTP/1.1\r\nConnection: close\r\n\r\n");
@@ -391,4 +417,43 @@ TEST(Serve, BindingAHeldPortFailsServe) {
     }
     close(holder);
     EXPECT_EQ(currentDispatcher().handleCount(), 0u);
+}
+
+TEST(ServerTimeouts, SilentAndSlowClientsAreClosedAndActiveOnesServed) {
+    DescribingHandler describing;
+    ServerOptions options;
+    // Wide margins: the machine may be busy, and the Windows build runs under Wine.
+    options.timeouts = ConnectionTimeouts{800, 1000, 500};
+    ServerThread server(describing.handler(), options);
+    const auto start = std::chrono::steady_clock::now();
+    TestClient silent(server.port());
+    TestClient slow(server.port());
+    TestClient active(server.port());
+    slow.sendAll("GET /");
+    const std::string answer = ok("GET /a 1.1 []");
+    for (int i = 0; i < 25; ++i) {
+        // One byte of the request line every 100 ms: progress, but the head never completes.
+        // Once the server has given up (its side has ended), the client stops too.
+        if (slow.staysOpenAndSilent(0)) {
+            slow.sendAll("a");
+        }
+        active.sendAll("GET /a HTTP/1.1\r\n\r\n");
+        ASSERT_EQ(active.receive(answer.size()), answer) << "request " << i;
+        if (i == 2) {
+            EXPECT_TRUE(silent.staysOpenAndSilent(1)) << "closed before its time";
+            EXPECT_TRUE(slow.staysOpenAndSilent(1)) << "closed before its time";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    std::string got;
+    EXPECT_TRUE(silent.receiveUntilClosed(got, 100)) << "idle past its limit";
+    EXPECT_EQ(got, "") << "no answer";
+    EXPECT_TRUE(slow.receiveUntilClosed(got, 100)) << "head not complete within its limit";
+    EXPECT_EQ(got, "") << "no answer";
+    active.sendAll("GET /a HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(active.receive(answer.size()), answer) << "a connection in use stays";
+
+    // The active connection, left idle now, goes too.
+    EXPECT_TRUE(active.receiveUntilClosed(got, 4000));
 }

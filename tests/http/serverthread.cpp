@@ -59,6 +59,7 @@ void ServerThread::run(RequestHandler handler, ServerOptions options) {
         startupSockets();
         enter("opening the listener");
         server = createHttpServer(options.reuseAddress, false, options.maxBodyLength);
+        server->timeouts = options.timeouts;
         serving = serve(server, 0, handler, options.address);
         if (serving.failed()) {
             std::rethrow_exception(serving.readError());
@@ -75,6 +76,7 @@ void ServerThread::run(RequestHandler handler, ServerOptions options) {
         while (!stop_) {
             enter("in a loop step");
             runOnce(20);
+            openSockets_ = currentDispatcher().handleCount();
         }
         enter("winding down");
         windDown(server);

@@ -16,6 +16,7 @@ struct ServerOptions {
     std::int32_t maxBodyLength = 8388608;
     bool reuseAddress = true;
     std::string address = "127.0.0.1";
+    ConnectionTimeouts timeouts;
 };
 
 class ServerThread {
@@ -31,6 +32,8 @@ public:
 
     std::uint16_t port() const { return port_; }
     AsyncFD listenerHandle() const { return listener_; }
+    // The sockets registered with the server's loop (the listener included), as of its last step.
+    std::size_t openSockets() const { return openSockets_; }
 
     // For handlers, on the loop thread: keeps a socket that the server leaves open (an upgraded
     // connection) until shutdown, when it is closed.
@@ -49,6 +52,7 @@ private:
     std::promise<void> ended_;
     std::atomic<const char*> phase_{"starting"};
     std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> openSockets_{0};
     std::uint16_t port_ = 0;
     AsyncFD listener_ = osInvalidSocket;
     std::vector<BufferedSocket> adopted_;

@@ -35,6 +35,10 @@ private:
     std::intptr_t socket_;
 };
 
+// The number of descriptors this process has open (POSIX), or -1 where the system offers no such
+// count (Windows).
+int openDescriptorCount();
+
 // Whether something accepts connections on 127.0.0.1:port; reports no test failure.
 bool canConnect(std::uint16_t port);
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 namespace quorvin::testing {
 
@@ -94,6 +95,15 @@ int socketOptionValue(std::intptr_t handle, int level, int name) {
         return -1;
     }
     return value;
+}
+
+int openDescriptorCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
 }
 
 } // namespace quorvin::testing

@@ -106,4 +106,8 @@ int socketOptionValue(std::intptr_t handle, int level, int name) {
     return length == 1 ? (value & 0xFF) : value;
 }
 
+int openDescriptorCount() {
+    return -1;
+}
+
 } // namespace quorvin::testing

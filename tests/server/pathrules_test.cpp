@@ -63,6 +63,35 @@ TEST(MapRequestPath, PosixSeparatorTable) {
     }
 }
 
+TEST(PathLiesWithin, SegmentsNotPrefixes) {
+    struct Case {
+        const char* root;
+        const char* path;
+        bool ignoreCase;
+        bool within;
+    };
+    const Case cases[] = {
+        {"/srv/site", "/srv/site", false, true},
+        {"/srv/site", "/srv/site/", false, true},
+        {"/srv/site/", "/srv/site/a/b.txt", false, true},
+        {"/srv/site", "/srv/site-other/secret.txt", false, false},
+        {"/srv/site", "/srv/sitex", false, false},
+        {"/srv/site", "/srv", false, false},
+        {"/srv/site", "/etc/hostname", false, false},
+        {"/srv/site", "/SRV/site/a", false, false},
+        {"/srv/site", "srv/site/a", false, false},
+        {"/", "/etc/hostname", false, true},
+        {"\\\\?\\C:\\Site", "\\\\?\\c:\\site\\docs\\a.txt", true, true},
+        {"\\\\?\\C:\\Site", "\\\\?\\C:\\Site2\\a.txt", true, false},
+        {"\\\\?\\C:\\Site", "\\\\?\\D:\\Site\\a.txt", true, false},
+        {"\\\\?\\C:\\Site", "\\\\?\\UNC\\host\\Site", true, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(detail::pathLiesWithin(c.root, c.path, c.ignoreCase), c.within)
+            << c.root << " / " << c.path;
+    }
+}
+
 TEST(ServablePath, WindowsRewrittenSegments) {
     struct Case {
         const char* segment;

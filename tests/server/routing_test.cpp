@@ -3,18 +3,23 @@
 
 #include "http/uri.h"
 
+#include "links.h"
 #include "server/listing.h"
 #include "server/page.h"
+#include "server/pathrules.h"
 #include "tempfolder.h"
 #include "testsettings.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 using namespace quorvin;
+using quorvin::testing::makeSymbolicLink;
 using quorvin::testing::settingsFor;
 using quorvin::testing::TempFolder;
 
@@ -177,4 +182,55 @@ TEST_F(Routing, EveryListingLinkReachesItsEntry) {
         expected.push_back(file.second);
     }
     EXPECT_EQ(reached, expected);
+}
+
+// Links made with the system's own link call; where the system refuses (a Windows without the
+// right to make links), the test says so and skips.
+class RoutingLinks : public Routing {
+protected:
+    bool link(std::string_view relative, const std::string& target, bool directory) {
+        return makeSymbolicLink(target, outer.join(relative), directory, problem);
+    }
+    std::string problem;
+};
+
+TEST_F(RoutingLinks, LinksOutOfTheFolderAreMissingAndLinksInsideWork) {
+    outer.writeFile("outside/hidden.txt", secret);
+    if (!link("site/out.txt", outer.join("secret.txt"), false) ||
+        !link("site/outdir", outer.join("outside"), true) ||
+        !link("site/docs/up.txt", outer.join("site/a.txt"), false) ||
+        !link("site/inner", outer.join("site/docs"), true) ||
+        !link("site/index.html", outer.join("secret.txt"), false)) {
+        GTEST_SKIP() << problem;
+    }
+    // Wine makes the links but does not follow them in its own file calls.
+    if (!fileExists(outer.join("site/docs/up.txt")) || !directoryExists(outer.join("site/inner"))) {
+        GTEST_SKIP() << "the system does not follow the links it made";
+    }
+    expectMissing("/out.txt");
+    expectMissing("/outdir");
+    expectMissing("/outdir/");
+    expectMissing("/outdir/hidden.txt");
+    EXPECT_EQ(get("/docs/up.txt").body, "a") << "a link to a file inside is served";
+    EXPECT_EQ(get("/inner/readme.md").body, "readme") << "a link to a folder inside is followed";
+    EXPECT_NE(get("/inner/").body.find("readme.md"), std::string::npos);
+
+    // The root's index file leads out: it is listed by name, never served.
+    StaticResponse listing = get("/");
+    EXPECT_EQ(listing.status, 200);
+    EXPECT_EQ(listing.body.find(secret), std::string::npos);
+    for (const char* name : {">out.txt<", ">outdir<", ">index.html<", ">inner<"}) {
+        EXPECT_NE(listing.body.find(name), std::string::npos) << name;
+    }
+}
+
+TEST_F(RoutingLinks, ALinkLoopIsMissingAtOnce) {
+    if (!link("site/loop1", outer.join("site/loop2"), false) ||
+        !link("site/loop2", outer.join("site/loop1"), false) ||
+        !link("site/self", outer.join("site/self"), true)) {
+        GTEST_SKIP() << problem;
+    }
+    expectMissing("/loop1");
+    expectMissing("/self/x.txt");
+    EXPECT_EQ(get("/").status, 200) << "a folder holding a loop is still listed";
 }
