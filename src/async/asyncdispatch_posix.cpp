@@ -8,6 +8,7 @@
 #include <sys/epoll.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <vector>
 
 namespace quorvin {
 
@@ -48,20 +49,24 @@ namespace detail {
 // that direction, and each readiness edge retries the queue from the front until a call would
 // block again. Ended operations move to `ready`, from which each step delivers one.
 struct IoBackend {
+    // Vectors rather than deques: an empty deque still holds a block of its own, which every
+    // idle connection would pay for twice.
     struct Waiting {
-        std::deque<RecordPtr> readers;
-        std::deque<RecordPtr> writers;
+        std::vector<RecordPtr> readers;
+        std::vector<RecordPtr> writers;
     };
 
     int epollFd = -1;
     std::unordered_map<AsyncFD, Waiting> sockets;
     std::deque<RecordPtr> ready;
 
-    void drain(std::deque<RecordPtr>& queue) {
-        while (!queue.empty() && queue.front()->attempt(*queue.front())) {
-            ready.push_back(std::move(queue.front()));
-            queue.pop_front();
+    void drain(std::vector<RecordPtr>& queue) {
+        std::size_t ended = 0;
+        while (ended < queue.size() && queue[ended]->attempt(*queue[ended])) {
+            ready.push_back(std::move(queue[ended]));
+            ++ended;
         }
+        queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(ended));
     }
 
     void onEvent(const epoll_event& event) {
@@ -192,7 +197,8 @@ bool dropUndelivered(IoBackend& backend) {
 
 RecordPtr startOperation(IoBackend& backend, RecordPtr record, Direction direction) {
     IoBackend::Waiting& waiting = backend.sockets[record->fd];
-    std::deque<RecordPtr>& queue = direction == Direction::Read ? waiting.readers : waiting.writers;
+    std::vector<RecordPtr>& queue =
+        direction == Direction::Read ? waiting.readers : waiting.writers;
     if (queue.empty() && record->attempt(*record)) {
         return record;
     }

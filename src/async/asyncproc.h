@@ -36,6 +36,7 @@
 #pragma once
 
 #include "async/asyncfutures.h"
+#include "async/framecache.h"
 
 #include <coroutine>
 #include <string>
@@ -65,6 +66,12 @@ public:
         result_->setName(name);
     }
     const std::shared_ptr<FutureBase>& result() const noexcept { return result_; }
+
+    // The frame of every procedure comes from the per-thread frame cache.
+    static void* operator new(std::size_t size) { return allocateFrame(size); }
+    static void operator delete(void* frame, std::size_t size) noexcept {
+        releaseFrame(frame, size);
+    }
 
 protected:
     explicit PromiseBase(std::shared_ptr<FutureBase> result) : result_(std::move(result)) {}

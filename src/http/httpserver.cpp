@@ -30,6 +30,17 @@ void openListener(const HttpServerObject& server, std::uint16_t port, const std:
     }
 }
 
+// Responses leave as soon as they are written. Under Nagle's rule a response that follows another
+// before the client has acknowledged it waits for the client's delayed acknowledgement (tens of
+// milliseconds), which stalls every pipelined request after the first.
+void sendWithoutDelay(const BufferedSocket& client) {
+    try {
+        setSocketOption(client, OptNoDelay, true);
+    } catch (const OSError&) {
+        // Only slower: the connection is served all the same.
+    }
+}
+
 } // namespace
 
 HttpServer createHttpServer(bool reuseAddress, bool reusePort, std::int32_t maxBodyLength) {
@@ -62,6 +73,7 @@ Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler
             co_await sleepAsync(acceptPauseMs);
             continue;
         }
+        sendWithoutDelay(accepted.second);
         // Not awaited: each connection runs on its own, and its failures end only itself.
         processClient(server, std::move(accepted.second), std::move(accepted.first), handler);
     }

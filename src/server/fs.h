@@ -44,6 +44,9 @@ public:
     // The next name as UTF-8, or nothing at the normal end. A failure part-way ends the
     // enumeration and raises OSError with the system's code and an empty message.
     std::optional<std::string> next();
+    // What the system said of the entry that next() returned, when it said it without a further
+    // look-up; nothing for a link (whose target decides) or when the system does not tell.
+    std::optional<PathKind> lastKind() const;
 
 private:
     struct State;

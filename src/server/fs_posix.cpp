@@ -5,7 +5,6 @@
 #include "server/pathrules.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -44,6 +43,7 @@ bool liesWithin(const std::string& root, const std::string& path) {
 
 struct DirectoryEnumeration::State {
     DIR* dir = nullptr;
+    unsigned char lastType = DT_UNKNOWN;
 };
 
 DirectoryEnumeration::DirectoryEnumeration(const std::string& directory)
@@ -71,6 +71,7 @@ std::optional<std::string> DirectoryEnumeration::next() {
     errno = 0;
     dirent* entry = ::readdir(state_->dir);
     if (entry != nullptr) {
+        state_->lastType = entry->d_type;
         return std::string(entry->d_name);
     }
     int code = errno;
@@ -82,15 +83,30 @@ std::optional<std::string> DirectoryEnumeration::next() {
     return std::nullopt;
 }
 
+std::optional<PathKind> DirectoryEnumeration::lastKind() const {
+    switch (state_->lastType) {
+    case DT_DIR:
+        return PathKind::Directory;
+    case DT_LNK:
+    case DT_UNKNOWN:
+        return std::nullopt;
+    default:
+        // Every other kind of entry (pipes and devices included) is what pathKind calls a file.
+        return PathKind::File;
+    }
+}
+
+// Plain descriptor reads: the callers read in large pieces of their own, so a stdio buffer
+// would only add a copy and an allocation per file.
 struct FileReader::State {
-    std::FILE* file = nullptr;
+    int fd = -1;
     struct stat info {};
 };
 
 FileReader::FileReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 FileReader::~FileReader() {
-    std::fclose(state_->file);
+    ::close(state_->fd);
 }
 
 std::unique_ptr<FileReader> FileReader::open(const std::string& path) {
@@ -109,15 +125,14 @@ std::unique_ptr<FileReader> FileReader::open(const std::string& path) {
         ::close(fd);
         return nullptr;
     }
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // Non-blocking mode changes nothing for a regular file; anything else is not served.
+    if (!S_ISREG(state->info.st_mode)) {
+        int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0) {
+            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        }
     }
-    state->file = ::fdopen(fd, "rb");
-    if (state->file == nullptr) {
-        ::close(fd);
-        return nullptr;
-    }
+    state->fd = fd;
     return std::unique_ptr<FileReader>(new FileReader(std::move(state)));
 }
 
@@ -133,12 +148,22 @@ std::optional<std::uint64_t> FileReader::size() const {
 }
 
 std::size_t FileReader::read(char* buffer, std::size_t capacity) {
-    std::size_t count = std::fread(buffer, 1, capacity, state_->file);
-    if (count < capacity && std::ferror(state_->file)) {
-        int code = errno;
-        throw IOError("read error " + std::to_string(code) + ": " + std::strerror(code));
+    std::size_t filled = 0;
+    while (filled < capacity) {
+        ssize_t count = ::read(state_->fd, buffer + filled, capacity - filled);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            int code = errno;
+            throw IOError("read error " + std::to_string(code) + ": " + std::strerror(code));
+        }
+        if (count == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(count);
     }
-    return count;
+    return filled;
 }
 
 } // namespace quorvin::fs

@@ -91,6 +91,15 @@ DirectoryEnumeration::~DirectoryEnumeration() {
     }
 }
 
+std::optional<PathKind> DirectoryEnumeration::lastKind() const {
+    const DWORD attributes = state_->data.dwFileAttributes;
+    // A reparse point (a link or junction) is described by its target.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return std::nullopt;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Directory : PathKind::File;
+}
+
 bool DirectoryEnumeration::started() const {
     return state_->find != INVALID_HANDLE_VALUE;
 }

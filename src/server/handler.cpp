@@ -6,9 +6,11 @@
 #include "http/responseformat.h"
 #include "runtime/clock.h"
 #include "runtime/errors.h"
+#include "runtime/memory.h"
 #include "runtime/output.h"
 #include "server/fs.h"
 #include "server/hostcheck.h"
+#include "server/listing.h"
 #include "server/routing.h"
 
 #include <algorithm>
@@ -51,6 +53,41 @@ Future<void> sendFileBody(BufferedSocket client, std::shared_ptr<fs::FileReader>
     }
 }
 
+// A body of this many pieces or more is large enough that its memory is handed back to the
+// system once it has been sent.
+constexpr std::size_t largeBodyPieces = 16;
+
+// Sends the pieces in order, each released as soon as the system has taken it.
+Future<void> sendBodyPieces(BufferedSocket client, std::vector<std::string> pieces) {
+    co_await procedureName("sendBodyPieces");
+    const bool large = pieces.size() >= largeBodyPieces;
+    for (std::string& piece : pieces) {
+        co_await send(client, std::move(piece));
+    }
+    if (large) {
+        releaseFreeMemory();
+    }
+}
+
+// Builds the listing a slice at a time; between slices the event loop serves other connections.
+Future<void> buildListing(std::shared_ptr<ListingBuilder> builder) {
+    co_await procedureName("buildListing");
+    while (builder->addEntries(listingSliceEntries)) {
+        co_await sleepAsync(0);
+    }
+}
+
+std::uint64_t bodyLength(const StaticResponse& response) {
+    if (response.bodyFile) {
+        return response.bodyFileSize;
+    }
+    std::uint64_t length = response.body.size();
+    for (const std::string& piece : response.bodyPieces) {
+        length += piece.size();
+    }
+    return length;
+}
+
 } // namespace
 
 Future<void> sendStaticResponse(Request request, StaticResponse response) {
@@ -58,10 +95,15 @@ Future<void> sendStaticResponse(Request request, StaticResponse response) {
     if (request.method == HttpHead) {
         // The head that a GET would get, Content-Length included, and no body bytes: a client
         // reads no body after a HEAD answer, so any would be taken for the next answer.
-        const std::uint64_t length =
-            response.bodyFile ? response.bodyFileSize : response.body.size();
         co_await send(request.client,
-                      formatResponseHead(response.status, length, response.headers));
+                      formatResponseHead(response.status, bodyLength(response), response.headers));
+        co_return;
+    }
+    if (!response.bodyPieces.empty()) {
+        // The head travels with the first piece.
+        response.bodyPieces.front().insert(
+            0, formatResponseHead(response.status, bodyLength(response), response.headers));
+        co_await sendBodyPieces(request.client, std::move(response.bodyPieces));
         co_return;
     }
     if (!response.bodyFile) {
@@ -83,8 +125,13 @@ Future<void> handleHttpRequest(std::shared_ptr<const ServerSettings> settings, R
     if (s.logRequests) {
         logRequest(s, request);
     }
-    StaticResponse response = chooseResponse(s, request.method, request.url.path);
-    co_await sendStaticResponse(request, std::move(response));
+    Route route = routeRequest(s, request.method, request.url.path);
+    if (route.listingDirectory) {
+        auto builder = std::make_shared<ListingBuilder>(s, std::move(*route.listingDirectory));
+        co_await buildListing(builder);
+        route.response = builder->finish();
+    }
+    co_await sendStaticResponse(request, std::move(route.response));
 }
 
 RequestHandler staticRequestHandler(ServerSettings settings) {

@@ -5,6 +5,7 @@
 #include "server/fileresponse.h"
 #include "server/fs.h"
 #include "server/page.h"
+#include "server/pagestyle.h"
 #include "server/pathrules.h"
 
 #include <algorithm>
@@ -40,17 +41,6 @@ std::string parentDirectory(std::string_view path) {
     return parent;
 }
 
-std::string joinLines(const std::vector<std::string>& items) {
-    std::string joined;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) {
-            joined += '\n';
-        }
-        joined += items[i];
-    }
-    return joined;
-}
-
 bool isIndexFile(std::string_view name) {
     return name == "index.html" || name == "index.htm";
 }
@@ -61,13 +51,20 @@ std::string sitePath(std::string_view path, std::string_view root) {
     if (root == "/") {
         return std::string(path);
     }
+    return sitePathOfKind(path, root, fileExists(std::string(path)));
+}
+
+std::string sitePathOfKind(std::string_view path, std::string_view root, bool isFile) {
+    if (root == "/") {
+        return std::string(path);
+    }
     std::string result(path.substr(std::min(root.size(), path.size())));
     for (char& c : result) {
         if (c == '\\') {
             c = '/';
         }
     }
-    if ((result.empty() || result.back() != '/') && !fileExists(std::string(path))) {
+    if ((result.empty() || result.back() != '/') && !isFile) {
         result += '/';
     }
     if (result.empty() || result.front() != '/') {
@@ -81,36 +78,96 @@ std::string parentSitePath(std::string_view path, std::string_view root) {
     return parent.empty() ? "/" : parent;
 }
 
-StaticResponse listingResponse(const ServerSettings& settings, const std::string& dir) {
+ListingBuilder::ListingBuilder(const ServerSettings& settings, std::string dir)
+    : settings_(settings), dir_(std::move(dir)), entries_(dir_) {
     const std::string& root = settings.rootDirectory;
-    std::vector<std::string> items;
-    if (dir != root && dir != root + "/" && dir != root + "\\") {
-        items.push_back(
-            fillTemplate(pagetemplates::backItem, {encodeUrlPath(parentSitePath(dir, root))}));
+    title_ = escapeHtml("Index of " + sitePath(dir_, root));
+    if (dir_ != root && dir_ != root + "/" && dir_ != root + "\\") {
+        addItem(fillTemplate(pagetemplates::backItem, {encodeUrlPath(parentSitePath(dir_, root))}));
     }
-    std::string title = escapeHtml("Index of " + sitePath(dir, root));
+}
 
-    fs::DirectoryEnumeration entries(dir);
-    while (std::optional<std::string> name = entries.next()) {
+void ListingBuilder::addItem(std::string_view item) {
+    if (itemCount_ > 0) {
+        current_ += '\n';
+    }
+    ++itemCount_;
+    current_.append(item);
+    if (current_.size() >= listingPieceSize) {
+        pieces_.push_back(std::move(current_));
+        current_ = std::string();
+        current_.reserve(listingPieceSize + 1024);
+    }
+}
+
+bool ListingBuilder::addEntries(std::size_t count) {
+    if (ended_) {
+        return false;
+    }
+    const std::string& root = settings_.rootDirectory;
+    for (std::size_t added = 0; added < count; ++added) {
+        std::optional<std::string> name = entries_.next();
+        if (!name) {
+            ended_ = true;
+            return false;
+        }
         if (*name == "." || *name == "..") {
             continue;
         }
-        std::string entryPath = mapRequestPath(dir, *name);
+        std::string entryPath = mapRequestPath(dir_, *name);
         std::string entryName = lastSegment(entryPath);
         // An index file that links out of the served folder is listed, never served.
         if (isIndexFile(entryName) && fs::liesWithin(root, entryPath)) {
-            return fileResponse(settings, entryPath);
+            indexFile_ = std::move(entryPath);
+            ended_ = true;
+            return false;
         }
-        std::string_view item =
-            directoryExists(entryPath) ? pagetemplates::folderItem : pagetemplates::fileItem;
-        items.push_back(
-            fillTemplate(item, {encodeUrlPath(sitePath(entryPath, root)), escapeHtml(entryName)}));
+        // The enumeration usually says what an entry is; a link is looked up like any path.
+        std::optional<fs::PathKind> kind = entries_.lastKind();
+        if (!kind || entryName != *name) {
+            kind = fs::pathKind(entryPath);
+        }
+        const bool isFolder = kind == fs::PathKind::Directory;
+        const std::string href =
+            encodeUrlPath(sitePathOfKind(entryPath, root, kind == fs::PathKind::File));
+        addItem(fillTemplate(isFolder ? pagetemplates::folderItem : pagetemplates::fileItem,
+                             {href, escapeHtml(entryName)}));
     }
+    return true;
+}
 
+StaticResponse ListingBuilder::finish() {
+    if (indexFile_) {
+        return fileResponse(settings_, *indexFile_);
+    }
+    // The frame around the list, filled as renderPage fills it, split where the list goes.
+    const std::string_view page = pagetemplates::page;
+    const std::size_t contentAt = page.find("$3");
+    const std::string footer =
+        fillTemplate(pagetemplates::footer, {settings_.serverName, settings_.serverVersion});
+    std::string head = fillTemplate(page.substr(0, contentAt), {title_, pageStyle()});
+    head += "<ul>\n  ";
+    std::string tail = "\n</ul>\n";
+    tail += fillTemplate(page.substr(contentAt + 2), {{}, {}, {}, footer});
+
+    current_ += tail;
+    pieces_.push_back(std::move(current_));
+    pieces_.front().insert(0, head);
     StaticResponse response;
     response.status = 200;
-    response.body =
-        renderPage(settings, fillTemplate(pagetemplates::list, {joinLines(items)}), title);
+    response.bodyPieces = std::move(pieces_);
+    return response;
+}
+
+StaticResponse listingResponse(const ServerSettings& settings, const std::string& dir) {
+    ListingBuilder builder(settings, dir);
+    while (builder.addEntries(listingSliceEntries)) {
+    }
+    StaticResponse response = builder.finish();
+    for (std::string& piece : response.bodyPieces) {
+        response.body += piece;
+    }
+    response.bodyPieces.clear();
     return response;
 }
 

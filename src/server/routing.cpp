@@ -24,26 +24,44 @@ std::string decodeRequestPath(std::string_view urlPath) {
     return percentDecode(spaced, true);
 }
 
-StaticResponse chooseResponse(const ServerSettings& settings, RequestMethod method,
-                              std::string_view urlPath) {
+Route routeRequest(const ServerSettings& settings, RequestMethod method, std::string_view urlPath) {
+    Route route;
     if (method != HttpGet) {
-        return notImplementedResponse(settings);
+        route.response = notImplementedResponse(settings);
+        return route;
     }
     std::string decoded = decodeRequestPath(urlPath);
     if (!isServablePath(decoded)) {
-        return notFoundResponse(settings);
+        route.response = notFoundResponse(settings);
+        return route;
     }
     std::string mapped = mapRequestPath(settings.rootDirectory, decoded);
     if (!fs::liesWithin(settings.rootDirectory, mapped)) {
-        return notFoundResponse(settings);
+        route.response = notFoundResponse(settings);
+        return route;
     }
-    if (directoryExists(mapped)) {
-        return listingResponse(settings, mapped);
+    // One look at the path answers both existence tests.
+    switch (fs::pathKind(mapped)) {
+    case fs::PathKind::Directory:
+        route.listingDirectory = std::move(mapped);
+        break;
+    case fs::PathKind::File:
+        route.response = fileResponse(settings, mapped);
+        break;
+    case fs::PathKind::Missing:
+        route.response = notFoundResponse(settings);
+        break;
     }
-    if (fileExists(mapped)) {
-        return fileResponse(settings, mapped);
+    return route;
+}
+
+StaticResponse chooseResponse(const ServerSettings& settings, RequestMethod method,
+                              std::string_view urlPath) {
+    Route route = routeRequest(settings, method, urlPath);
+    if (route.listingDirectory) {
+        return listingResponse(settings, *route.listingDirectory);
     }
-    return notFoundResponse(settings);
+    return std::move(route.response);
 }
 
 } // namespace quorvin

@@ -4,6 +4,7 @@
 #include "http/httpcore.h"
 #include "server/settings.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,16 @@ namespace quorvin {
 // The URL path as the file rules see it: "%20" becomes a space, then %XX escapes are decoded
 // and '+' becomes a space.
 std::string decodeRequestPath(std::string_view urlPath);
+
+// What a request gets: a finished response, or the listing of a directory, which the caller
+// builds (in slices on the event loop, or at once with listingResponse).
+struct Route {
+    std::optional<std::string> listingDirectory;
+    StaticResponse response;
+};
+
+// The decision of chooseResponse without building a listing.
+Route routeRequest(const ServerSettings& settings, RequestMethod method, std::string_view urlPath);
 
 // The response for a request with this method and URL path (as received). Anything but GET gets
 // the 501 page without touching the file system; a path that names neither a directory nor a

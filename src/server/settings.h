@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvin {
 
@@ -38,6 +39,9 @@ struct StaticResponse {
     // body, sent from disk piece by piece after the head. `body` is then empty.
     std::shared_ptr<fs::FileReader> bodyFile;
     std::uint64_t bodyFileSize = 0;
+    // A body built in pieces (a large listing): sent one after another, each released once sent.
+    // `body` is then empty.
+    std::vector<std::string> bodyPieces;
 };
 
 // Fills "$1", "$2", ... with the values (verbatim, never rescanned) and "$$" with one '$';

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -40,6 +41,19 @@ TEST(EndToEndConnections, PipelinedRequestsAreAnsweredInOrder) {
         ASSERT_TRUE(response) << "response " << i;
         EXPECT_EQ(response->body, i % 2 == 0 ? "<p>hello</p>" : "guide");
     }
+}
+
+TEST(EndToEndConnections, PipelinedAnswersDoNotWaitForAcknowledgements) {
+    // Under Nagle's rule the second answer of each pair waits for the client's delayed
+    // acknowledgement of the first (40 ms or more on Linux, 200 ms on Windows).
+    HttpClient client(sitePort());
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < 20; ++round) {
+        client.sendAll(getRequest("/hello.html") + getRequest("/hello.html"));
+        ASSERT_TRUE(client.readResponse()) << "round " << round;
+        ASSERT_TRUE(client.readResponse()) << "round " << round;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
 }
 
 TEST(EndToEndConnections, FiftyClientsAtOnce) {

@@ -173,3 +173,71 @@ TEST(ListingResponse, IndexFileIsServedInsteadOfTheListing) {
 
     EXPECT_THROW(listingResponse(settings, folder.join("trap")), IOError);
 }
+
+TEST(ListingBuilder, SlicesAndPiecesGiveTheSamePageAsOneGo) {
+    TempFolder folder;
+    folder.makeFolder("big");
+    // Enough entries for several pieces; names long enough that pieces fill quickly.
+    for (int i = 0; i < 1500; ++i) {
+        folder.writeFile("big/entry-" + std::to_string(i) + "-with-a-rather-long-name.txt", "");
+    }
+    folder.makeFolder("big/sub folder");
+    const ServerSettings settings = settingsFor(folder.path());
+    const std::string dir = folder.join("big");
+
+    ListingBuilder builder(settings, dir);
+    int slices = 0;
+    while (builder.addEntries(7)) {
+        ++slices;
+    }
+    StaticResponse sliced = builder.finish();
+    EXPECT_GT(slices, 200);
+    EXPECT_TRUE(sliced.body.empty());
+    ASSERT_GT(sliced.bodyPieces.size(), 1u);
+    std::string joined;
+    for (const std::string& piece : sliced.bodyPieces) {
+        EXPECT_LE(piece.size(), listingPieceSize + 8 * 1024);
+        joined += piece;
+    }
+    StaticResponse whole = listingResponse(settings, dir);
+    EXPECT_TRUE(whole.bodyPieces.empty());
+    EXPECT_EQ(joined, whole.body);
+    EXPECT_NE(joined.find(item("folder", "/big/sub%20folder/", "sub folder")), std::string::npos);
+    EXPECT_NE(joined.find(item("file", "/big/entry-7-with-a-rather-long-name.txt",
+                               "entry-7-with-a-rather-long-name.txt")),
+              std::string::npos);
+}
+
+TEST(ListingBuilder, IndexFileMetInALaterSliceWins) {
+    TempFolder folder;
+    for (int i = 0; i < 50; ++i) {
+        folder.writeFile("site/page" + std::to_string(i) + ".txt", "x");
+    }
+    folder.writeFile("site/index.html", "<p>home</p>");
+    const ServerSettings settings = settingsFor(folder.path());
+    ListingBuilder builder(settings, folder.join("site"));
+    while (builder.addEntries(3)) {
+    }
+    StaticResponse response = builder.finish();
+    EXPECT_TRUE(response.bodyPieces.empty());
+    EXPECT_EQ(response.body, "<p>home</p>");
+}
+
+TEST(DirectoryEnumeration, TellsFoldersFromFilesWhereTheSystemSaysSo) {
+    TempFolder folder;
+    folder.makeFolder("d/inner");
+    folder.writeFile("d/plain.txt", "x");
+    fs::DirectoryEnumeration entries(folder.join("d"));
+    int seen = 0;
+    while (std::optional<std::string> name = entries.next()) {
+        std::optional<fs::PathKind> kind = entries.lastKind();
+        if (*name == "inner" || *name == "plain.txt") {
+            ++seen;
+            // Where the system does not say, the listing looks the path up instead.
+            if (kind) {
+                EXPECT_EQ(*kind, *name == "inner" ? fs::PathKind::Directory : fs::PathKind::File);
+            }
+        }
+    }
+    EXPECT_EQ(seen, 2);
+}

@@ -1,0 +1,166 @@
+"""docs/benchmarks.md and its chart from the results of one run."""
+import os
+import subprocess
+
+from . import scenarios
+
+REFERENCE = "nginx"
+
+
+def _ratio(value, reference):
+    return value / reference if reference else None
+
+
+def _cell(result, reference):
+    if result is None:
+        return "-"
+    if "error" in result:
+        return "errors: " + result["error"]
+    value = result["value"]
+    text = "{:,.{}f}".format(value, 2 if value < 10 else 1 if value < 100 else 0)
+    if reference and "value" in reference:
+        text += " (%.2fx)" % _ratio(result["value"], reference["value"])
+    return text
+
+
+def _rate_table(document):
+    names = document["servers"]
+    results = document["results"]
+    lines = ["| scenario | unit | " + " | ".join(names) + " |",
+             "|---|---|" + "---|" * len(names)]
+    for scenario in scenarios.RATE_SCENARIOS:
+        reference = results[REFERENCE].get(scenario.key)
+        cells = [_cell(results[name].get(scenario.key), reference) for name in names]
+        lines.append("| %s | %s | %s |" % (scenario.title, scenario.unit, " | ".join(cells)))
+    return lines
+
+
+def _latency_table(document):
+    names = document["servers"]
+    lines = ["| server | p50 | p90 | p99 | max |", "|---|---|---|---|---|"]
+    for name in names:
+        small = document["results"][name].get("small", {})
+        if "latency_ms" in small:
+            lat = small["latency_ms"]
+            lines.append("| %s | %.2f | %.2f | %.2f | %.2f |" % (name, lat["p50"], lat["p90"],
+                                                               lat["p99"], lat["max"]))
+        else:
+            lines.append("| %s | %s |" % (name, small.get("error", "-")))
+    return lines
+
+
+def _mib(kib):
+    return "%.1f" % (kib / 1024.0)
+
+
+def _memory_rows(name, entry):
+    def pick(key, field, fmt):
+        part = entry.get(key, {})
+        if field in part:
+            return fmt(part[field])
+        return "errors: " + part["error"] if "error" in part else "-"
+
+    return [
+        _mib(entry["idle_kib"]),
+        pick("listing_latency", "last_byte_ms", lambda v: "%.0f" % v),
+        pick("listing_latency", "small_get_wait_ms", lambda v: "%.1f" % v),
+        pick("listing_memory", "peak_1_kib", _mib),
+        pick("listing_memory", "peak_30_kib", _mib),
+        pick("listing_memory", "after_kib", _mib),
+        pick("idle_connections", "per_connection_kib", lambda v: "%.1f" % v),
+        pick("huge_file", "peak_kib", _mib),
+    ]
+
+
+def _memory_table(document):
+    header = ["server", "idle RSS MiB", "50k listing: last byte ms", "small GET waits ms",
+              "peak RSS 1 slow client MiB", "peak RSS 30 slow clients MiB",
+              "RSS after they left MiB", "KiB per idle connection (1,000 held)",
+              "peak RSS serving 1 GiB (1 then 4 clients) MiB"]
+    lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
+    for name in document["servers"]:
+        entry = document["results"][name]
+        if entry.get("check"):
+            lines.append("| %s | %s |" % (name, entry["check"]))
+            continue
+        lines.append("| %s | %s |" % (name, " | ".join(_memory_rows(name, entry))))
+    return lines
+
+
+def _chart(document, out_dir):
+    """A clustered bar chart of each server's figure as a ratio to nginx, drawn by gnuplot."""
+    names = [n for n in document["servers"] if n != REFERENCE]
+    results = document["results"]
+    data_path = os.path.join(out_dir, ".benchmarks-chart.dat")
+    with open(data_path, "w") as out:
+        out.write("scenario " + " ".join('"%s"' % n for n in names) + "\n")
+        for key in (scenario.key for scenario in scenarios.RATE_SCENARIOS):
+            reference = results[REFERENCE].get(key, {})
+            row = []
+            for name in names:
+                result = results[name].get(key, {})
+                ok = "value" in result and "value" in reference
+                row.append("%.4f" % _ratio(result["value"], reference["value"]) if ok else "0")
+            out.write("%s %s\n" % (key, " ".join(row)))
+    script = """
+set terminal pngcairo size 1000,520 font "sans,11"
+set output "{png}"
+set title "Throughput as a multiple of nginx (1 worker), same run; higher is better"
+set style data histograms
+set style histogram clustered gap 1
+set style fill solid 0.85 border -1
+set logscale y 2
+set yrange [0.01:8]
+set ytics ("1/64" 0.015625, "1/16" 0.0625, "1/4" 0.25, "1/2" 0.5, "1" 1, "2" 2, "4" 4)
+set grid ytics
+set key top right
+set arrow from graph 0, first 1 to graph 1, first 1 nohead lw 2 lc rgb "#333333"
+plot for [i=2:{columns}] "{data}" using i:xtic(1) title columnheader(i)
+""".format(png=os.path.join(out_dir, "benchmarks.png"), data=data_path, columns=len(names) + 1)
+    subprocess.run(["gnuplot"], input=script, text=True, check=True)
+    os.remove(data_path)
+
+
+def write(document, out_dir):
+    os.makedirs(out_dir, exist_ok=True)
+    machine = document["machine"]
+    text = [
+        "# Benchmarks",
+        "",
+        "Generated by `bench/run` on %s: %d cores (%s), Linux %s, load average %.2f at the start."
+        % (machine["date"], machine["cores"], machine["cpu"], machine["kernel"],
+           machine["load_at_start"]),
+        "",
+        "Every server ran in the same run, one after another, on its own port of 127.0.0.1, with "
+        "the same client settings: wrk with one thread, %d s per run, %d repetitions, the median "
+        "kept. Other work on the machine (builds) makes the absolute figures noisy; the ratios to "
+        "nginx within one run are what counts. A run in which any answer was not a 200 (or a "
+        "socket error occurred) is shown as errors, never as a rate."
+        % (document["seconds"], document["repetitions"]),
+        "",
+        "Servers: quorvin-serve (Release build); nginx with one worker, sendfile on, access_log "
+        "off, autoindex on; `python3 -m http.server`; npm `http-server -c-1`; npm `serve`.",
+        "",
+        "## Throughput (ratio to nginx in brackets)",
+        "",
+        *_rate_table(document),
+        "",
+        "![Throughput as a multiple of nginx](benchmarks.png)",
+        "",
+        "## Latency of the 1 KiB file at 50 connections (ms)",
+        "",
+        *_latency_table(document),
+        "",
+        "## Memory and the 50,000-entry listing",
+        "",
+        "Resident memory is that of the server's processes together (nginx: master and worker). "
+        "Slow clients read 64 KiB every 20 ms through a 16 KiB receive buffer. The small GET "
+        "wait is the longest of the GETs of the 1 KiB file made one after another while the "
+        "listing was in flight.",
+        "",
+        *_memory_table(document),
+        "",
+    ]
+    with open(os.path.join(out_dir, "benchmarks.md"), "w") as out:
+        out.write("\n".join(text))
+    _chart(document, out_dir)
