@@ -245,6 +245,11 @@ extern const int osSomaxconn;
 // port in use (SO_EXCLUSIVEADDRUSE on Windows, SO_REUSEADDR on POSIX).
 extern const int osSoListenerReuseAddr;
 
+// Whether the server switches accepted connections to TCP_NODELAY. Not on Windows for now: under
+// Wine, a connection with it set that the server then shuts down for sending (lingering close)
+// kept the loop busy for ever in the pipelined-requests test.
+extern const bool osNoDelayOnAccepted;
+
 // Accept errors that only say the process or system is short of descriptors or memory for now;
 // the listener pauses and accepts again instead of giving up.
 bool isTransientAcceptError(int code);

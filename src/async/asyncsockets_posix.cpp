@@ -16,6 +16,7 @@ namespace quorvin {
 #include "async/socketconstants.inc"
 // Reuse on POSIX never lets a second socket bind a port that a listener holds.
 const int osSoListenerReuseAddr = SO_REUSEADDR;
+const bool osNoDelayOnAccepted = true;
 
 bool isTransientAcceptError(int code) {
     return code == EMFILE || code == ENFILE || code == ENOBUFS || code == ENOMEM;

@@ -12,6 +12,7 @@ namespace quorvin {
 #include "async/socketconstants.inc"
 // SO_REUSEADDR here would let another socket bind the same port and steal its traffic.
 const int osSoListenerReuseAddr = SO_EXCLUSIVEADDRUSE;
+const bool osNoDelayOnAccepted = false;
 
 bool isTransientAcceptError(int code) {
     return code == WSAEMFILE || code == WSAENOBUFS || code == ERROR_NOT_ENOUGH_MEMORY ||

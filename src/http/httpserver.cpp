@@ -73,7 +73,9 @@ Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler
             co_await sleepAsync(acceptPauseMs);
             continue;
         }
-        sendWithoutDelay(accepted.second);
+        if (osNoDelayOnAccepted) {
+            sendWithoutDelay(accepted.second);
+        }
         // Not awaited: each connection runs on its own, and its failures end only itself.
         processClient(server, std::move(accepted.second), std::move(accepted.first), handler);
     }
