@@ -1,6 +1,7 @@
 // The window's texts and the RC4 decoding of the stored ones.
 #include "app/displaytexts.h"
 
+#include "runtime/ascii.h"
 #include "runtime/errors.h"
 
 #include <array>
@@ -13,19 +14,6 @@ namespace {
 
 #include "app/displaytexts_data.inc"
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::string hexToBytes(std::string_view hexText) {
     if (hexText.size() % 2 != 0) {
         throw ValueError("display text is not hex: odd number of digits (" +
@@ -34,8 +22,8 @@ std::string hexToBytes(std::string_view hexText) {
     std::string bytes;
     bytes.reserve(hexText.size() / 2);
     for (std::size_t i = 0; i < hexText.size(); i += 2) {
-        int high = hexValue(hexText[i]);
-        int low = hexValue(hexText[i + 1]);
+        int high = asciiHexValue(hexText[i]);
+        int low = asciiHexValue(hexText[i + 1]);
         if (high < 0 || low < 0) {
             std::size_t bad = high < 0 ? i : i + 1;
             throw ValueError("display text is not hex: '" + std::string(1, hexText[bad]) +

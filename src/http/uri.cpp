@@ -17,19 +17,6 @@ bool isSchemeChar(char c) {
     return isAsciiAlnum(c) || c == '+' || c == '-' || c == '.';
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // user:password@host:port, with brackets protecting the colons of an IPv6 address.
 void parseAuthority(std::string_view authority, Uri& uri) {
     bool inPort = false;
@@ -133,8 +120,8 @@ std::string percentDecode(std::string_view text, bool plusAsSpace) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         if (c == '%' && i + 2 < text.size()) {
-            int high = hexValue(text[i + 1]);
-            int low = hexValue(text[i + 2]);
+            int high = asciiHexValue(text[i + 1]);
+            int low = asciiHexValue(text[i + 2]);
             if (high >= 0 && low >= 0) {
                 result += static_cast<char>(high * 16 + low);
                 i += 2;

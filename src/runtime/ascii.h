@@ -1,4 +1,5 @@
-// ASCII letter case: the one place where protocol words, header names and extensions are folded.
+// ASCII letter case and hex digits: the one place where protocol words, header names and
+// extensions are folded and where escapes and stored hex texts are read.
 #pragma once
 
 #include <string>
@@ -12,6 +13,20 @@ constexpr char asciiLower(char c) noexcept {
 }
 constexpr char asciiUpper(char c) noexcept {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The value of a hex digit of either case, or -1 for any other byte.
+constexpr int asciiHexValue(char c) noexcept {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
 }
 
 // A copy with every ASCII letter in lower (upper) case.

@@ -25,20 +25,20 @@ void dropOnHelpText(IDataObject* data, wEventType type = wEventType::Drop,
 // What the chooser's timer does once it finds the dialog.
 std::string chooserAnswer;
 
+// A window-enumeration callback: CALLBACK, since 32-bit Windows calls it with __stdcall.
+BOOL CALLBACK keepVisibleDialog(HWND window, LPARAM result) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND findChooser() {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM result) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-                *reinterpret_cast<HWND*>(result) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), keepVisibleDialog, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

@@ -74,6 +74,12 @@ TEST(Clock, HalfHourOffset) {
     EXPECT_EQ(formatDateTime(localDateTime(sample)), "2020-08-14T09:35:37+05:30");
 }
 
+TEST(Clock, MomentsPast2038) {
+    ZoneGuard zone("UTC0");
+    EXPECT_EQ(formatDateTime(localDateTime(std::int64_t{1} << 31)), "2038-01-19T03:14:08+00:00");
+    EXPECT_EQ(formatDateTime(localDateTime(std::int64_t{1} << 32)), "2106-02-07T06:28:16+00:00");
+}
+
 TEST(Clock, FormatPadsEveryField) {
     LocalDateTime time{987, 1, 2, 3, 4, 5, -(9 * 60 + 30)};
     EXPECT_EQ(formatDateTime(time), "0987-01-02T03:04:05-09:30");
