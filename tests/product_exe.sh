@@ -22,19 +22,7 @@ done
 
 work="$(mktemp -d /tmp/quorvin-product.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-failures=0
-checks=0
-check() { # DESCRIPTION COMMAND...
-    local what="$1"
-    shift
-    checks=$((checks + 1))
-    if "$@"; then
-        echo "ok   $what"
-    else
-        echo "FAIL $what"
-        failures=$((failures + 1))
-    fi
-}
+source "$root/scripts/lib/check.sh"
 
 kind="$(file -b "$exe")"
 check "PE32 GUI program for Intel 80386 (file: $kind)" \

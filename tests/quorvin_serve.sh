@@ -25,20 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-checks=0
-check() { # DESCRIPTION COMMAND...
-    local what="$1"
-    shift
-    checks=$((checks + 1))
-    if "$@"; then
-        echo "ok   $what"
-    else
-        echo "FAIL $what"
-        failures=$((failures + 1))
-        return 1
-    fi
-}
+source "$root/scripts/lib/check.sh"
 
 mkdir -p "$site/docs"
 printf 'hello from the test site' >"$site/hello.txt"
