@@ -70,8 +70,8 @@ std::size_t PDispatcher::callbackCount() const noexcept {
     return callbacks_->size();
 }
 
-void PDispatcher::queueCallback(Callback cb) {
-    callbacks_->push(std::move(cb));
+void PDispatcher::queueCallback(Callback cb, std::shared_ptr<FutureBase> keepAlive) {
+    callbacks_->push(std::move(cb), std::move(keepAlive));
 }
 
 void PDispatcher::dropFinishedTimers() {
@@ -129,9 +129,9 @@ std::int32_t PDispatcher::waitTime(std::int32_t timeoutMs,
 
 void PDispatcher::runPendingCallbacks() {
     while (!callbacks_->empty()) {
-        Callback cb = callbacks_->pop();
+        detail::QueuedCallback entry = callbacks_->pop();
         didWork_ = true;
-        cb();
+        entry.cb();
     }
 }
 
@@ -157,8 +157,8 @@ void PDispatcher::runLoopForever() {
 
 namespace {
 
-void queueOnCurrentDispatcher(Callback cb) {
-    currentDispatcher().queueCallback(std::move(cb));
+void queueOnCurrentDispatcher(Callback cb, std::shared_ptr<FutureBase> keepAlive) {
+    currentDispatcher().queueCallback(std::move(cb), std::move(keepAlive));
 }
 
 } // namespace

@@ -108,8 +108,9 @@ public:
     // A timer whose future someone else finishes first is dropped unfired, at the latest once the
     // heap has grown to twice its size after the last sweep, so withdrawn timers cost no memory.
     void addTimer(std::int64_t finishAt, Future<void> future);
-    // Appends to the callback FIFO; the next callback phase runs it.
-    void queueCallback(Callback cb);
+    // Appends to the callback FIFO; the next callback phase runs it. `keepAlive` is held until
+    // the callback has run.
+    void queueCallback(Callback cb, std::shared_ptr<FutureBase> keepAlive = nullptr);
 
     std::size_t handleCount() const noexcept { return handles_.size(); }
     std::size_t timerCount() const noexcept { return timers_.size(); }

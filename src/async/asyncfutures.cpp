@@ -9,7 +9,7 @@ void scheduleCallback(Callback cb) {
     if (scheduleHook == nullptr) {
         cb();
     } else {
-        scheduleHook(std::move(cb));
+        scheduleHook(std::move(cb), nullptr);
     }
 }
 
@@ -72,7 +72,7 @@ void FutureBase::runCallbacks() {
         if (scheduleHook == nullptr) {
             cb();
         } else {
-            scheduleHook([self, cb = std::move(cb)] { cb(); });
+            scheduleHook(std::move(cb), self);
         }
     };
     schedule(list.cb);

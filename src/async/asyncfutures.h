@@ -1,6 +1,7 @@
 // One-shot, single-threaded futures with callbacks that the thread's dispatcher runs.
 #pragma once
 
+#include "async/framecache.h"
 #include "runtime/errors.h"
 
 #include <concepts>
@@ -15,8 +16,11 @@ namespace quorvin {
 // A callback is a closure taking nothing and returning nothing.
 using Callback = std::function<void()>;
 
-// Hands a callback to the current thread's dispatcher.
-using ScheduleHook = void (*)(Callback);
+class FutureBase;
+
+// Hands a callback to the current thread's dispatcher, together with the future (may be null) that
+// must stay alive until the callback has run.
+using ScheduleHook = void (*)(Callback, std::shared_ptr<FutureBase>);
 
 // Empty until the thread's dispatcher is created; the dispatcher then queues callbacks through it.
 extern thread_local ScheduleHook scheduleHook;
@@ -27,8 +31,9 @@ void scheduleCallback(Callback cb);
 // The untyped part of every future: its callbacks, whether it has finished, and its error.
 //
 // A future is owned through shared pointers only (makeFuture). When it finishes, each callback is
-// handed to scheduleCallback together with a reference to the future, so a callback that runs later
-// from the dispatcher's queue still finds the future alive even if every other holder dropped it.
+// handed to the scheduling hook together with a reference to the future, so a callback that runs
+// later from the dispatcher's queue still finds the future alive even if every other holder dropped
+// it.
 class FutureBase : public std::enable_shared_from_this<FutureBase> {
 public:
     explicit FutureBase(const char* name) : name_(name) {}
@@ -207,7 +212,7 @@ private:
 // A new pending future without error or callbacks. The name must be a static text.
 template <class T>
 Future<T> makeFuture(const char* name = "") {
-    return Future<T>(std::make_shared<detail::FutureState<T>>(name));
+    return Future<T>(detail::makeCached<detail::FutureState<T>>(name));
 }
 
 namespace detail {

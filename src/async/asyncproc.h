@@ -104,6 +104,18 @@ private:
     std::coroutine_handle<> frame_;
 };
 
+// The callback that resumes a suspended frame. A callback holding a shared pointer does not fit
+// in std::function's inline storage; this one's own operator new takes its block from the frame
+// cache instead of the general allocator.
+struct ResumeFrame {
+    std::shared_ptr<SuspendedFrame> owner;
+    void operator()() const { owner->resume(); }
+    static void* operator new(std::size_t size) { return allocateFrame(size); }
+    static void operator delete(void* block, std::size_t size) noexcept {
+        releaseFrame(block, size);
+    }
+};
+
 template <class T>
 class FutureAwaiter {
 public:
@@ -124,8 +136,7 @@ public:
             return;
         }
         waiting_ = future;
-        auto owner = std::make_shared<SuspendedFrame>(frame);
-        future->addCallback([owner] { owner->resume(); });
+        future->addCallback(ResumeFrame{makeCached<SuspendedFrame>(frame)});
     }
 
     T await_resume() const {
@@ -144,7 +155,7 @@ template <class T>
 class PromiseCommon : public PromiseBase {
 public:
     PromiseCommon()
-        : PromiseBase(std::make_shared<FutureState<T>>("anonymous")),
+        : PromiseBase(makeCached<FutureState<T>>("anonymous")),
           future_(std::static_pointer_cast<FutureState<T>>(result())) {}
 
     Future<T> get_return_object() const { return future_; }

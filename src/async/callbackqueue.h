@@ -1,4 +1,5 @@
-// A FIFO of callbacks in a ring buffer that doubles when full.
+// A FIFO of callbacks in a ring buffer that doubles when full. Each entry also holds the future
+// that must outlive its callback, so that scheduling one costs no closure of its own.
 #pragma once
 
 #include "async/asyncfutures.h"
@@ -9,6 +10,11 @@
 
 namespace quorvin::detail {
 
+struct QueuedCallback {
+    Callback cb;
+    std::shared_ptr<FutureBase> keepAlive;
+};
+
 class RingQueue {
 public:
     explicit RingQueue(std::size_t capacity = 64) : slots_(capacity < 1 ? 1 : capacity) {}
@@ -17,17 +23,17 @@ public:
     std::size_t size() const noexcept { return count_; }
     std::size_t capacity() const noexcept { return slots_.size(); }
 
-    void push(Callback cb) {
+    void push(Callback cb, std::shared_ptr<FutureBase> keepAlive = nullptr) {
         if (count_ == slots_.size()) {
             grow();
         }
-        slots_[(head_ + count_) % slots_.size()] = std::move(cb);
+        slots_[(head_ + count_) % slots_.size()] = {std::move(cb), std::move(keepAlive)};
         ++count_;
     }
 
-    Callback pop() {
-        Callback cb = std::move(slots_[head_]);
-        slots_[head_] = nullptr;
+    QueuedCallback pop() {
+        QueuedCallback cb = std::move(slots_[head_]);
+        slots_[head_] = {};
         head_ = (head_ + 1) % slots_.size();
         --count_;
         return cb;
@@ -35,7 +41,7 @@ public:
 
 private:
     void grow() {
-        std::vector<Callback> larger(slots_.size() * 2);
+        std::vector<QueuedCallback> larger(slots_.size() * 2);
         for (std::size_t i = 0; i < count_; ++i) {
             larger[i] = std::move(slots_[(head_ + i) % slots_.size()]);
         }
@@ -43,7 +49,7 @@ private:
         head_ = 0;
     }
 
-    std::vector<Callback> slots_;
+    std::vector<QueuedCallback> slots_;
     std::size_t head_ = 0;
     std::size_t count_ = 0;
 };

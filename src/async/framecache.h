@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <utility>
 
 namespace quorvin::detail {
 
@@ -16,5 +18,28 @@ extern const bool framesAreCached;
 void* allocateFrame(std::size_t size);
 // Gives back a block from allocateFrame with the same size, on any thread.
 void releaseFrame(void* frame, std::size_t size) noexcept;
+
+// An allocator over the frame cache, for the small shared objects (futures and suspended frames)
+// that every step of a procedure makes and drops.
+template <class T>
+struct CachedAllocator {
+    using value_type = T;
+    CachedAllocator() = default;
+    template <class U>
+    CachedAllocator(const CachedAllocator<U>& /*other*/) noexcept {}
+    T* allocate(std::size_t count) { return static_cast<T*>(allocateFrame(count * sizeof(T))); }
+    void deallocate(T* block, std::size_t count) noexcept {
+        releaseFrame(block, count * sizeof(T));
+    }
+    template <class U>
+    bool operator==(const CachedAllocator<U>& /*other*/) const noexcept {
+        return true;
+    }
+};
+
+template <class T, class... Args>
+std::shared_ptr<T> makeCached(Args&&... args) {
+    return std::allocate_shared<T>(CachedAllocator<T>{}, std::forward<Args>(args)...);
+}
 
 } // namespace quorvin::detail

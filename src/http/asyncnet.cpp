@@ -6,6 +6,7 @@
 #include "runtime/errors.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace quorvin {
 
@@ -225,6 +226,19 @@ Future<void> recvLineInto(BufferedSocket socket, std::string& line, SocketFlags 
     }
 }
 
+bool takeBufferedLine(const BufferedSocket& socket, std::string& line, std::size_t maxLength) {
+    const char* unread = socket->buffer.data() + socket->readPosition;
+    const auto count = static_cast<std::size_t>(socket->fillLength - socket->readPosition);
+    // The line feed bounds the scan: the line ends there at the latest.
+    if (socket->readPosition >= socket->fillLength || std::memchr(unread, '\n', count) == nullptr) {
+        return false;
+    }
+    LineScanState state;
+    scanLine(socket->buffer.data(), socket->readPosition, socket->fillLength, line, state,
+             maxLength);
+    return true;
+}
+
 Future<bool> awaitBytes(BufferedSocket socket, SocketFlags flags) {
     co_await procedureName("awaitBytes");
     if (socket->readPosition < socket->fillLength) {
@@ -273,10 +287,17 @@ Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
 }
 
 Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags) {
-    co_await procedureName("send");
-    assertCondition(socket != nullptr, "socket != nil");
-    ++socket->sendCount;
-    co_await send(socket->fd, std::move(data), flags);
+    // No procedure of its own: the socket's send is the outcome, and a failure to start it
+    // arrives, as from any procedure, as a failed future.
+    try {
+        assertCondition(socket != nullptr, "socket != nil");
+        ++socket->sendCount;
+        return send(socket->fd, std::move(data), flags);
+    } catch (...) {
+        Future<void> failed = makeFuture<void>("send");
+        failed.fail(std::current_exception());
+        return failed;
+    }
 }
 
 void close(const BufferedSocket& socket) {

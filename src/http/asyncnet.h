@@ -109,6 +109,16 @@ Future<std::string> recv(BufferedSocket socket, std::int32_t size,
 Future<void> recvLineInto(BufferedSocket socket, std::string& line,
                           SocketFlags flags = defaultSocketFlags, std::size_t maxLength = 8192);
 
+// recvLineInto without waiting: when the buffer already holds the line's end, takes the line
+// into `line` exactly as recvLineInto would and returns true; otherwise takes nothing.
+bool takeBufferedLine(const BufferedSocket& socket, std::string& line,
+                      std::size_t maxLength = 8192);
+
+// Whether unread bytes wait in the buffer.
+inline bool hasBufferedBytes(const BufferedSocket& socket) {
+    return socket->readPosition < socket->fillLength;
+}
+
 // Waits until unread bytes are in the buffer, filling it if need be; false when the stream ended
 // (or the read deadline passed) first.
 Future<bool> awaitBytes(BufferedSocket socket, SocketFlags flags = defaultSocketFlags);

@@ -68,6 +68,8 @@ public:
     bool hasHeader(std::string_view name) const;
     // The list for the name, or a list of one empty string when it is absent.
     HeaderValues valuesOrEmpty(std::string_view name) const;
+    // The list for the name, or null when it is absent; no copy is made.
+    const HeaderValues* find(std::string_view name) const;
     // The number of distinct names.
     std::size_t len() const { return entries_.size(); }
     void clear() {
@@ -81,7 +83,6 @@ public:
 private:
     // The list for a lower-cased name, added at the end when the name is new.
     HeaderValues& slot(std::string key);
-    const HeaderValues* find(std::string_view name) const;
 
     Entries entries_;
     std::unordered_map<std::string, std::size_t> positions_;

@@ -1,6 +1,8 @@
 // The byte-by-byte line rules shared by every line read of a buffered socket.
 #include "http/linescan.h"
 
+#include <algorithm>
+
 namespace quorvin {
 
 namespace {
@@ -32,7 +34,20 @@ LineScan scanLine(const char* data, std::int32_t& position, std::int32_t length,
             ++position;
             return LineScan::Complete;
         } else {
-            line.push_back(byte);
+            // The run of plain bytes up to the next CR or LF goes in at once, cut where the
+            // line passes its limit, as byte-by-byte appending would stop.
+            std::int32_t end = position + 1;
+            while (end < length && data[end] != carriageReturn && data[end] != lineFeed) {
+                ++end;
+            }
+            const std::size_t room = line.size() <= maxLength ? maxLength + 1 - line.size() : 0;
+            const std::size_t run = std::min(static_cast<std::size_t>(end - position), room);
+            line.append(data + position, run);
+            position += static_cast<std::int32_t>(run);
+            if (line.size() > maxLength) {
+                return LineScan::Complete;
+            }
+            continue;
         }
         ++position;
         if (line.size() > maxLength) {

@@ -92,6 +92,7 @@ HttpProtocol parseProtocol(std::string_view text) {
 
 std::vector<std::string_view> splitRequestLine(std::string_view line) {
     std::vector<std::string_view> parts;
+    parts.reserve(4); // method, target, protocol and the rare extra part
     std::size_t begin = 0;
     for (std::size_t space = line.find(' '); space != std::string_view::npos;
          space = line.find(' ', begin)) {

@@ -28,6 +28,13 @@ struct Reading {
     std::string& line;
 };
 
+// The outcome of a step that needed no wait.
+Future<Step> stepDone(Step step) {
+    Future<Step> done = makeFuture<Step>("step");
+    done.complete(step);
+    return done;
+}
+
 // Starts a response and goes on without waiting for it. Should it fail, the connection is
 // closed, which also ends whatever read is waiting on it.
 void sendWithoutWaiting(const BufferedSocket& client, const Future<void>& sending) {
@@ -43,9 +50,16 @@ std::string firstValue(const HeaderValues& values) {
     return values.empty() ? std::string() : values.front();
 }
 
+// The Connection header's values, or none.
+const HeaderValues& connectionValues(const Request& request) {
+    static const HeaderValues none;
+    const HeaderValues* values = request.headers->find("connection");
+    return values == nullptr ? none : *values;
+}
+
 // Whether the connection stays open after a served request.
 bool keepsAlive(const Request& request) {
-    const std::string word = firstValue(request.headers->valuesOrEmpty("connection"));
+    const std::string word = firstValue(connectionValues(request));
     if (request.protocol == Version11) {
         return !equalsIgnoringAsciiCase(word, "close");
     }
@@ -76,19 +90,31 @@ Future<Step> endOfStream(const Reading& r) {
     co_return Step::Done;
 }
 
-// One request or header line into r.line; ends the connection at the end of the stream and
-// after a line over the limit.
-Future<Step> readLine(const Reading& r) {
+// A line over the limit is refused and ends the connection.
+Future<Step> checkLineLength(const Reading& r) {
+    if (r.line.size() > maxRequestLineLength) {
+        return closeAfter(r, respondWithStatus(r.request, 413));
+    }
+    return stepDone(Step::Proceed);
+}
+
+Future<Step> receiveLine(const Reading& r) {
     co_await procedureName("readLine");
-    r.line.clear();
     co_await recvLineInto(r.client, r.line, defaultSocketFlags, maxRequestLineLength);
     if (r.line.empty()) {
         co_return co_await endOfStream(r);
     }
-    if (r.line.size() > maxRequestLineLength) {
-        co_return co_await closeAfter(r, respondWithStatus(r.request, 413));
+    co_return co_await checkLineLength(r);
+}
+
+// One request or header line into r.line; ends the connection at the end of the stream and
+// after a line over the limit. A line already in the buffer is taken without a procedure.
+Future<Step> readLine(const Reading& r) {
+    r.line.clear();
+    if (takeBufferedLine(r.client, r.line, maxRequestLineLength)) {
+        return checkLineLength(r);
     }
-    co_return Step::Proceed;
+    return receiveLine(r);
 }
 
 // Waits for the request (idle time limit), then reads its line, after at most one empty line,
@@ -96,7 +122,7 @@ Future<Step> readLine(const Reading& r) {
 Future<Step> readRequestLine(const Reading& r) {
     co_await procedureName("readRequestLine");
     setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.idleMs));
-    if (!co_await awaitBytes(r.client)) {
+    if (!hasBufferedBytes(r.client) && !co_await awaitBytes(r.client)) {
         co_return co_await endOfStream(r);
     }
     setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.headMs));
@@ -111,14 +137,19 @@ Future<Step> readRequestLine(const Reading& r) {
     co_return Step::Proceed;
 }
 
+Future<Step> refuseExtraParts(const Reading& r) {
+    co_await procedureName("parseRequestLine");
+    co_await respondWithStatus(r.request, 400);
+    co_return Step::NextRequest;
+}
+
 // Method, target and protocol from the request line; the refusals of a malformed one.
 Future<Step> parseRequestLineInto(const Reading& r) {
-    co_await procedureName("parseRequestLine");
     const std::vector<std::string_view> parts = splitRequestLine(r.line);
     const std::optional<RequestMethod> method = parseRequestMethod(parts[0]);
     if (!method) {
         sendWithoutWaiting(r.client, respondWithStatus(r.request, 400));
-        co_return Step::NextRequest;
+        return stepDone(Step::NextRequest);
     }
     r.request.method = *method;
     if (parts.size() > 1) {
@@ -129,14 +160,13 @@ Future<Step> parseRequestLineInto(const Reading& r) {
             r.request.protocol = parseProtocol(parts[2]);
         } catch (const ValueError&) {
             sendWithoutWaiting(r.client, respondWithStatus(r.request, 400));
-            co_return Step::NextRequest;
+            return stepDone(Step::NextRequest);
         }
     }
     if (parts.size() > 3) {
-        co_await respondWithStatus(r.request, 400);
-        co_return Step::NextRequest;
+        return refuseExtraParts(r);
     }
-    co_return Step::Proceed;
+    return stepDone(Step::Proceed);
 }
 
 // Header lines up to the empty line. A repeated name keeps only its last line.
@@ -162,11 +192,8 @@ Future<Step> readHeaderLines(const Reading& r) {
 
 // A POST that expects anything but "100-continue" is refused with 417 and not handled. The 417
 // carries no length, so only the end of the stream can tell the client where it ends.
-Future<Step> meetExpectation(const Reading& r) {
+Future<Step> answerExpectation(const Reading& r) {
     co_await procedureName("meetExpectation");
-    if (r.request.method != HttpPost || !r.request.headers->hasHeader("Expect")) {
-        co_return Step::Proceed;
-    }
     if (!contains(r.request.headers->get("Expect"), "100-continue")) {
         co_return co_await closeAfter(r, sendStatusLine(r.client, "417 Expectation Failed"));
     }
@@ -174,14 +201,17 @@ Future<Step> meetExpectation(const Reading& r) {
     co_return Step::Proceed;
 }
 
-// The body that Content-Length announces; a POST must announce one.
-Future<Step> readBody(const Reading& r) {
+Future<Step> meetExpectation(const Reading& r) {
+    if (r.request.method != HttpPost || !r.request.headers->hasHeader("Expect")) {
+        return stepDone(Step::Proceed);
+    }
+    return answerExpectation(r);
+}
+
+Future<Step> receiveBody(const Reading& r) {
     co_await procedureName("readBody");
     Request& request = r.request;
     if (!request.headers->hasHeader("Content-Length")) {
-        if (request.method != HttpPost) {
-            co_return Step::Proceed;
-        }
         co_await respond(request, 411, "Content-Length required.");
         co_return Step::NextRequest;
     }
@@ -199,6 +229,14 @@ Future<Step> readBody(const Reading& r) {
         co_return Step::NextRequest;
     }
     co_return Step::Proceed;
+}
+
+// The body that Content-Length announces; a POST must announce one.
+Future<Step> readBody(const Reading& r) {
+    if (r.request.method != HttpPost && !r.request.headers->hasHeader("Content-Length")) {
+        return stepDone(Step::Proceed);
+    }
+    return receiveBody(r);
 }
 
 // A failing handler closes the connection; if it had sent nothing, the client gets a 500.
@@ -226,19 +264,14 @@ Future<void> runHandler(const Reading& r, const RequestHandler& handler) {
     std::rethrow_exception(failure);
 }
 
-// After the answer: a connection that the handler took over is left to it; an upgrade request
-// (that nobody took over) and a request that does not keep the connection alive close it.
-Future<bool> decidePersistence(const Reading& r) {
-    co_await procedureName("decidePersistence");
+// Whether the connection serves the next request: not when the handler took it over, nor after
+// an upgrade request (that nobody took over) or a request that does not keep it alive.
+bool staysOpen(const Reading& r) {
     if (r.client->takenOver) {
-        co_return false;
+        return false;
     }
-    const bool upgrade = contains(r.request.headers->valuesOrEmpty("connection"), "upgrade");
-    if (!upgrade && keepsAlive(r.request)) {
-        co_return true;
-    }
-    co_await lingeringClose(r.client, r.server->timeouts.lingerMs);
-    co_return false;
+    const bool upgrade = contains(connectionValues(r.request), "upgrade");
+    return !upgrade && keepsAlive(r.request);
 }
 
 void resetRecord(Request& request, const BufferedSocket& client, const std::string& address) {
@@ -262,7 +295,13 @@ Future<bool> processRequest(HttpServer server, Request& request, BufferedSocket 
         }
     }
     co_await runHandler(r, handler);
-    co_return co_await decidePersistence(r);
+    if (staysOpen(r)) {
+        co_return true;
+    }
+    if (!client->takenOver) {
+        co_await lingeringClose(client, server->timeouts.lingerMs);
+    }
+    co_return false;
 }
 
 } // namespace quorvin

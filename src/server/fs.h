@@ -53,6 +53,12 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// What pathKind says of `path` when it liesWithin `root`, and Missing when it does not.
+// `path` is expected in the form mapRequestPath gives for `root`. On POSIX a path below a root in
+// normalised form whose segments are no links costs one lstat per segment below the root and no
+// resolution at all; anything else takes the full look of liesWithin.
+PathKind kindWithin(const std::string& root, const std::string& path);
+
 // A file opened for reading in byte mode; closed on destruction. Reads go in pieces, so a
 // caller may hold the whole content or pass it on chunk by chunk.
 class FileReader {

@@ -41,6 +41,72 @@ bool liesWithin(const std::string& root, const std::string& path) {
     return realRoot && realPath && detail::pathLiesWithin(*realRoot, *realPath, false);
 }
 
+namespace {
+
+// The part of `path` below `root` ("" for the root itself), when `root` is already in normalised
+// form and `path` begins with it; nothing otherwise. Only then is the real location of `path`
+// that of `root` followed by the rest, as long as no segment of the rest is a link.
+std::optional<std::string_view> partBelow(const std::string& root, const std::string& path) {
+    std::string_view base = root;
+    while (base.size() > 1 && base.back() == '/') {
+        base.remove_suffix(1);
+    }
+    if (base.empty() || base.front() != '/' || detail::normalisePath(base, '/') != base ||
+        path.compare(0, base.size(), base) != 0) {
+        return std::nullopt;
+    }
+    // Below "/" the whole path is the rest.
+    std::string_view rest = std::string_view(path).substr(base == "/" ? 0 : base.size());
+    if (!rest.empty() && rest.front() != '/') {
+        return std::nullopt; // "/srv/site2" does not lie below "/srv/site"
+    }
+    return rest;
+}
+
+// The kind of the last segment when every segment of `rest` below the root is no link; nothing
+// when one is (only the full resolution can tell where it leads).
+std::optional<PathKind> kindWithoutLinks(const std::string& path, std::string_view rest) {
+    PathKind kind = PathKind::Directory; // the root itself, when nothing follows it
+    struct stat info {};
+    const std::size_t restStart = path.size() - rest.size();
+    for (std::size_t end = restStart; end < path.size();) {
+        const std::size_t start = end + 1;
+        end = path.find('/', start);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        if (end == start) {
+            continue;
+        }
+        if (::lstat(path.substr(0, end).c_str(), &info) != 0) {
+            return PathKind::Missing;
+        }
+        if (S_ISLNK(info.st_mode)) {
+            return std::nullopt;
+        }
+        kind = S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::File;
+        if (kind == PathKind::File && end < path.size()) {
+            return PathKind::Missing; // a file has nothing below it, not even a trailing "/"
+        }
+    }
+    return kind;
+}
+
+} // namespace
+
+PathKind kindWithin(const std::string& root, const std::string& path) {
+    if (path.find('\0') != std::string::npos) {
+        return PathKind::Missing;
+    }
+    if (const std::optional<std::string_view> rest = partBelow(root, path)) {
+        if (const std::optional<PathKind> kind = kindWithoutLinks(path, *rest)) {
+            // The root itself must still be there and be a folder, as its resolution would show.
+            return rest->empty() ? pathKind(path) : *kind;
+        }
+    }
+    return liesWithin(root, path) ? pathKind(path) : PathKind::Missing;
+}
+
 struct DirectoryEnumeration::State {
     DIR* dir = nullptr;
     unsigned char lastType = DT_UNKNOWN;

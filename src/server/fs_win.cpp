@@ -68,6 +68,10 @@ bool liesWithin(const std::string& root, const std::string& path) {
     return realRoot && realPath && detail::pathLiesWithin(*realRoot, *realPath, true);
 }
 
+PathKind kindWithin(const std::string& root, const std::string& path) {
+    return liesWithin(root, path) ? pathKind(path) : PathKind::Missing;
+}
+
 struct DirectoryEnumeration::State {
     HANDLE find = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW data{};

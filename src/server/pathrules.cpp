@@ -18,6 +18,8 @@ bool isSeparator(char c) {
 
 std::vector<std::string_view> splitSegments(std::string_view path) {
     std::vector<std::string_view> segments;
+    // One allocation for the usual depth rather than one per doubling.
+    segments.reserve(16);
     std::size_t start = 0;
     for (std::size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || isSeparator(path[i])) {
@@ -32,7 +34,9 @@ std::vector<std::string_view> splitSegments(std::string_view path) {
 
 // Adds the segments of `path` to `kept`; ".." never removes an entry below `floor`.
 void appendSegments(std::vector<std::string_view>& kept, std::string_view path, std::size_t floor) {
-    for (std::string_view segment : splitSegments(path)) {
+    const std::vector<std::string_view> segments = splitSegments(path);
+    kept.reserve(kept.size() + segments.size());
+    for (std::string_view segment : segments) {
         if (segment == ".") {
             continue;
         }

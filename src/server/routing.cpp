@@ -36,12 +36,8 @@ Route routeRequest(const ServerSettings& settings, RequestMethod method, std::st
         return route;
     }
     std::string mapped = mapRequestPath(settings.rootDirectory, decoded);
-    if (!fs::liesWithin(settings.rootDirectory, mapped)) {
-        route.response = notFoundResponse(settings);
-        return route;
-    }
-    // One look at the path answers both existence tests.
-    switch (fs::pathKind(mapped)) {
+    // A path whose real location lies outside the served folder (a link leading out) is missing.
+    switch (fs::kindWithin(settings.rootDirectory, mapped)) {
     case fs::PathKind::Directory:
         route.listingDirectory = std::move(mapped);
         break;

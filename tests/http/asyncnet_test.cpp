@@ -245,3 +245,46 @@ TEST_F(BufferedSocketTest, OptionsReachTheirNativeLevel) {
     EXPECT_NE(socketOptionValue(socket->fd, reuse.level, reuse.name), 0);
     close(socket);
 }
+
+namespace {
+
+// A buffered socket object without a system socket, its buffer holding `bytes` unread.
+BufferedSocket bufferHolding(std::string_view bytes) {
+    auto socket = std::make_shared<BufferedSocketObject>();
+    std::copy(bytes.begin(), bytes.end(), socket->buffer.begin());
+    socket->fillLength = static_cast<std::int32_t>(bytes.size());
+    return socket;
+}
+
+} // namespace
+
+TEST(BufferedLine, TakenOnlyWhenItsEndIsInTheBuffer) {
+    BufferedSocket socket = bufferHolding("GET / HTTP/1.1\r\nHost: a\r\n\r\nHos");
+    std::string line;
+    for (const char* expected : {"GET / HTTP/1.1", "Host: a", "\r\n"}) {
+        line.clear();
+        ASSERT_TRUE(takeBufferedLine(socket, line)) << expected;
+        EXPECT_EQ(line, expected);
+    }
+    line.clear();
+    EXPECT_FALSE(takeBufferedLine(socket, line)) << "no line feed follows";
+    EXPECT_EQ(line, "");
+    EXPECT_EQ(socket->fillLength - socket->readPosition, 3) << "nothing was taken";
+
+    // A CR alone ends a line too, but only a line feed later in the buffer lets it be taken.
+    socket = bufferHolding("one\rtwo\n");
+    line.clear();
+    ASSERT_TRUE(takeBufferedLine(socket, line));
+    EXPECT_EQ(line, "one");
+    line.clear();
+    ASSERT_TRUE(takeBufferedLine(socket, line));
+    EXPECT_EQ(line, "wo") << "the byte after a lone CR goes with it, as for recvLineInto";
+}
+
+TEST(BufferedLine, AnOverlongLineStopsOneByteOverTheLimit) {
+    BufferedSocket socket = bufferHolding("abcdefgh\n");
+    std::string line;
+    ASSERT_TRUE(takeBufferedLine(socket, line, 5));
+    EXPECT_EQ(line, "abcdef");
+    EXPECT_EQ(socket->readPosition, 6) << "the rest stays unread";
+}

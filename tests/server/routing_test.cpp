@@ -234,3 +234,33 @@ TEST_F(RoutingLinks, ALinkLoopIsMissingAtOnce) {
     expectMissing("/self/x.txt");
     EXPECT_EQ(get("/").status, 200) << "a folder holding a loop is still listed";
 }
+
+TEST_F(Routing, AFileWithAnythingAfterItIsMissing) {
+    expectMissing("/a.txt/");
+    expectMissing("/a.txt/more");
+    expectMissing("/docs/readme.md//");
+    EXPECT_EQ(get("/docs//readme.md").body, "readme");
+}
+
+// The served folder named in other ways than its plain path: with a trailing separator, with
+// "." and ".." in it, and through a link to it. Each serves the same and keeps its bounds.
+TEST_F(RoutingLinks, TheServedFolderNamedInOtherWays) {
+    std::vector<std::string> roots = {outer.join("site") + "/", outer.join("site/../site"),
+                                      outer.join("site/./docs/..")};
+    // Wine makes links but does not follow them in its own file calls.
+    if (link("to-site", outer.join("site"), true) && directoryExists(outer.join("to-site"))) {
+        roots.push_back(outer.join("to-site"));
+        if (link("site/docs/to-secret", outer.join("secret.txt"), false)) {
+            settings = settingsFor(outer.join("to-site"));
+            expectMissing("/docs/to-secret");
+        }
+    }
+    for (const std::string& root : roots) {
+        settings = settingsFor(root);
+        EXPECT_EQ(get("/a.txt").body, "a") << root;
+        EXPECT_EQ(get("/docs/readme.md").body, "readme") << root;
+        EXPECT_EQ(get("/docs/").status, 200) << root;
+        expectMissing("/../secret.txt");
+        expectMissing("/nothing.txt");
+    }
+}
