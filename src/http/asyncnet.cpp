@@ -239,6 +239,10 @@ bool takeBufferedLine(const BufferedSocket& socket, std::string& line, std::size
     return true;
 }
 
+Future<std::int32_t> fillBuffer(BufferedSocket socket, SocketFlags flags) {
+    return fill(std::move(socket), flags);
+}
+
 Future<bool> awaitBytes(BufferedSocket socket, SocketFlags flags) {
     co_await procedureName("awaitBytes");
     if (socket->readPosition < socket->fillLength) {

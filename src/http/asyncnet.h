@@ -119,6 +119,10 @@ inline bool hasBufferedBytes(const BufferedSocket& socket) {
     return socket->readPosition < socket->fillLength;
 }
 
+// One fill of the buffer, which must hold no unread bytes: the count received, or 0 when the
+// stream ended (or the read deadline passed) first.
+Future<std::int32_t> fillBuffer(BufferedSocket socket, SocketFlags flags = defaultSocketFlags);
+
 // Waits until unread bytes are in the buffer, filling it if need be; false when the stream ended
 // (or the read deadline passed) first.
 Future<bool> awaitBytes(BufferedSocket socket, SocketFlags flags = defaultSocketFlags);

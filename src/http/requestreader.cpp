@@ -28,12 +28,14 @@ struct Reading {
     std::string& line;
 };
 
-// The outcome of a step that needed no wait.
-Future<Step> stepDone(Step step) {
-    Future<Step> done = makeFuture<Step>("step");
-    done.complete(step);
-    return done;
-}
+// What a step gives: its outcome at once, or a future of it when it has to wait. Most steps of
+// most requests wait for nothing, and then cost no future.
+struct StepOutcome {
+    StepOutcome(Step step) : now(step) {}
+    StepOutcome(Future<Step> future) : later(std::move(future)) {}
+    Step now = Step::Proceed;
+    Future<Step> later;
+};
 
 // Starts a response and goes on without waiting for it. Should it fail, the connection is
 // closed, which also ends whatever read is waiting on it.
@@ -91,11 +93,11 @@ Future<Step> endOfStream(const Reading& r) {
 }
 
 // A line over the limit is refused and ends the connection.
-Future<Step> checkLineLength(const Reading& r) {
+StepOutcome checkLineLength(const Reading& r) {
     if (r.line.size() > maxRequestLineLength) {
         return closeAfter(r, respondWithStatus(r.request, 413));
     }
-    return stepDone(Step::Proceed);
+    return Step::Proceed;
 }
 
 Future<Step> receiveLine(const Reading& r) {
@@ -104,12 +106,16 @@ Future<Step> receiveLine(const Reading& r) {
     if (r.line.empty()) {
         co_return co_await endOfStream(r);
     }
-    co_return co_await checkLineLength(r);
+    const StepOutcome checked = checkLineLength(r);
+    if (checked.later) {
+        co_return co_await checked.later;
+    }
+    co_return checked.now;
 }
 
 // One request or header line into r.line; ends the connection at the end of the stream and
 // after a line over the limit. A line already in the buffer is taken without a procedure.
-Future<Step> readLine(const Reading& r) {
+StepOutcome readLine(const Reading& r) {
     r.line.clear();
     if (takeBufferedLine(r.client, r.line, maxRequestLineLength)) {
         return checkLineLength(r);
@@ -119,15 +125,20 @@ Future<Step> readLine(const Reading& r) {
 
 // Waits for the request (idle time limit), then reads its line, after at most one empty line,
 // with the head's time limit running from its first byte.
-Future<Step> readRequestLine(const Reading& r) {
+Future<Step> receiveRequestLine(const Reading& r) {
     co_await procedureName("readRequestLine");
     setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.idleMs));
-    if (!hasBufferedBytes(r.client) && !co_await awaitBytes(r.client)) {
+    if (!hasBufferedBytes(r.client) && co_await fillBuffer(r.client) == 0) {
         co_return co_await endOfStream(r);
     }
     setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.headMs));
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (const Step step = co_await readLine(r); step != Step::Proceed) {
+        const StepOutcome line = readLine(r);
+        Step step = line.now;
+        if (line.later) {
+            step = co_await line.later;
+        }
+        if (step != Step::Proceed) {
             co_return step;
         }
         if (r.line != emptyLine) {
@@ -137,6 +148,10 @@ Future<Step> readRequestLine(const Reading& r) {
     co_return Step::Proceed;
 }
 
+StepOutcome readRequestLine(const Reading& r) {
+    return receiveRequestLine(r);
+}
+
 Future<Step> refuseExtraParts(const Reading& r) {
     co_await procedureName("parseRequestLine");
     co_await respondWithStatus(r.request, 400);
@@ -144,12 +159,12 @@ Future<Step> refuseExtraParts(const Reading& r) {
 }
 
 // Method, target and protocol from the request line; the refusals of a malformed one.
-Future<Step> parseRequestLineInto(const Reading& r) {
+StepOutcome parseRequestLineInto(const Reading& r) {
     const std::vector<std::string_view> parts = splitRequestLine(r.line);
     const std::optional<RequestMethod> method = parseRequestMethod(parts[0]);
     if (!method) {
         sendWithoutWaiting(r.client, respondWithStatus(r.request, 400));
-        return stepDone(Step::NextRequest);
+        return Step::NextRequest;
     }
     r.request.method = *method;
     if (parts.size() > 1) {
@@ -160,20 +175,25 @@ Future<Step> parseRequestLineInto(const Reading& r) {
             r.request.protocol = parseProtocol(parts[2]);
         } catch (const ValueError&) {
             sendWithoutWaiting(r.client, respondWithStatus(r.request, 400));
-            return stepDone(Step::NextRequest);
+            return Step::NextRequest;
         }
     }
     if (parts.size() > 3) {
         return refuseExtraParts(r);
     }
-    return stepDone(Step::Proceed);
+    return Step::Proceed;
 }
 
 // Header lines up to the empty line. A repeated name keeps only its last line.
-Future<Step> readHeaderLines(const Reading& r) {
+Future<Step> receiveHeaderLines(const Reading& r) {
     co_await procedureName("readHeaderLines");
     for (;;) {
-        if (const Step step = co_await readLine(r); step != Step::Proceed) {
+        const StepOutcome line = readLine(r);
+        Step step = line.now;
+        if (line.later) {
+            step = co_await line.later;
+        }
+        if (step != Step::Proceed) {
             co_return step;
         }
         if (r.line == emptyLine) {
@@ -190,6 +210,10 @@ Future<Step> readHeaderLines(const Reading& r) {
     co_return Step::Proceed;
 }
 
+StepOutcome readHeaderLines(const Reading& r) {
+    return receiveHeaderLines(r);
+}
+
 // A POST that expects anything but "100-continue" is refused with 417 and not handled. The 417
 // carries no length, so only the end of the stream can tell the client where it ends.
 Future<Step> answerExpectation(const Reading& r) {
@@ -201,9 +225,9 @@ Future<Step> answerExpectation(const Reading& r) {
     co_return Step::Proceed;
 }
 
-Future<Step> meetExpectation(const Reading& r) {
+StepOutcome meetExpectation(const Reading& r) {
     if (r.request.method != HttpPost || !r.request.headers->hasHeader("Expect")) {
-        return stepDone(Step::Proceed);
+        return Step::Proceed;
     }
     return answerExpectation(r);
 }
@@ -232,9 +256,9 @@ Future<Step> receiveBody(const Reading& r) {
 }
 
 // The body that Content-Length announces; a POST must announce one.
-Future<Step> readBody(const Reading& r) {
+StepOutcome readBody(const Reading& r) {
     if (r.request.method != HttpPost && !r.request.headers->hasHeader("Content-Length")) {
-        return stepDone(Step::Proceed);
+        return Step::Proceed;
     }
     return receiveBody(r);
 }
@@ -283,14 +307,20 @@ void resetRecord(Request& request, const BufferedSocket& client, const std::stri
 
 } // namespace
 
-Future<bool> processRequest(HttpServer server, Request& request, BufferedSocket client,
-                            std::string address, std::string& line, RequestHandler handler) {
+Future<bool> processRequest(const HttpServer& server, Request& request,
+                            const BufferedSocket& client, const std::string& address,
+                            std::string& line, const RequestHandler& handler) {
     co_await procedureName("processRequest");
     resetRecord(request, client, address);
     const Reading r{server, request, client, line};
     for (auto step :
          {readRequestLine, parseRequestLineInto, readHeaderLines, meetExpectation, readBody}) {
-        if (const Step outcome = co_await step(r); outcome != Step::Proceed) {
+        const StepOutcome next = step(r);
+        Step outcome = next.now;
+        if (next.later) {
+            outcome = co_await next.later;
+        }
+        if (outcome != Step::Proceed) {
             co_return outcome == Step::NextRequest;
         }
     }

@@ -17,8 +17,10 @@ inline constexpr std::size_t maxHeaderNames = 10000;
 // buffer, answers malformed and refused requests itself, and calls the handler for good ones.
 // True when the next request is to be read from this connection; false when the connection was
 // closed, or was left open and unread after an upgrade request. Named "processRequest".
-// `request` and `line` must outlive the returned future.
-Future<bool> processRequest(HttpServer server, Request& request, BufferedSocket client,
-                            std::string address, std::string& line, RequestHandler handler);
+// Every argument is the connection's own and must outlive the returned future (processClient
+// keeps them in its frame while it waits), so that none is copied for every request.
+Future<bool> processRequest(const HttpServer& server, Request& request,
+                            const BufferedSocket& client, const std::string& address,
+                            std::string& line, const RequestHandler& handler);
 
 } // namespace quorvin

@@ -88,38 +88,52 @@ std::uint64_t bodyLength(const StaticResponse& response) {
     return length;
 }
 
-} // namespace
-
-Future<void> sendStaticResponse(Request request, StaticResponse response) {
+// A head followed by the file in pieces.
+Future<void> sendHeadAndFile(BufferedSocket client, StaticResponse response) {
     co_await procedureName("sendStaticResponse");
+    co_await send(client,
+                  formatResponseHead(response.status, response.bodyFileSize, response.headers));
+    co_await sendFileBody(client, response.bodyFile, response.bodyFileSize);
+}
+
+Future<void> startStaticResponse(const Request& request, StaticResponse& response) {
     if (request.method == HttpHead) {
         // The head that a GET would get, Content-Length included, and no body bytes: a client
         // reads no body after a HEAD answer, so any would be taken for the next answer.
-        co_await send(request.client,
-                      formatResponseHead(response.status, bodyLength(response), response.headers));
-        co_return;
+        return send(request.client,
+                    formatResponseHead(response.status, bodyLength(response), response.headers));
     }
     if (!response.bodyPieces.empty()) {
         // The head travels with the first piece.
         response.bodyPieces.front().insert(
             0, formatResponseHead(response.status, bodyLength(response), response.headers));
-        co_await sendBodyPieces(request.client, std::move(response.bodyPieces));
-        co_return;
+        return sendBodyPieces(request.client, std::move(response.bodyPieces));
     }
     if (!response.bodyFile) {
-        co_await respond(request, response.status, response.body, response.headers);
-        co_return;
+        return respond(request, response.status, response.body, response.headers);
     }
-    co_await send(request.client,
-                  formatResponseHead(response.status, response.bodyFileSize, response.headers));
-    co_await sendFileBody(request.client, response.bodyFile, response.bodyFileSize);
+    return sendHeadAndFile(request.client, std::move(response));
+}
+
+} // namespace
+
+// No procedure of its own for a response sent whole: its one send is the outcome, so the
+// request's procedure resumes straight from it.
+Future<void> sendStaticResponse(Request request, StaticResponse response) {
+    try {
+        return startStaticResponse(request, response);
+    } catch (...) {
+        Future<void> failed = makeFuture<void>("sendStaticResponse");
+        failed.fail(std::current_exception());
+        return failed;
+    }
 }
 
 Future<void> handleHttpRequest(std::shared_ptr<const ServerSettings> settings, Request request) {
     co_await procedureName("handleHttpRequest");
     const ServerSettings& s = *settings;
     if (!isAddressedToThisComputer(request)) {
-        co_await sendStaticResponse(request, forbiddenResponse(s));
+        co_await sendStaticResponse(std::move(request), forbiddenResponse(s));
         co_return;
     }
     if (s.logRequests) {
@@ -131,7 +145,7 @@ Future<void> handleHttpRequest(std::shared_ptr<const ServerSettings> settings, R
         co_await buildListing(builder);
         route.response = builder->finish();
     }
-    co_await sendStaticResponse(request, std::move(route.response));
+    co_await sendStaticResponse(std::move(request), std::move(route.response));
 }
 
 RequestHandler staticRequestHandler(ServerSettings settings) {

@@ -29,7 +29,8 @@ RequestHandler staticRequestHandler(ServerSettings settings);
 // whole through respond(), or, when it carries an open file, the same head
 // followed by the file in pieces of fileChunkSize. A file that ends before its announced size,
 // a read error and a send error fail the future; the caller then closes the connection, since
-// the client can no longer tell where this response ends. Named "sendStaticResponse".
+// the client can no longer tell where this response ends. A response sent whole gives the future
+// of its one send; the others are the procedure "sendStaticResponse".
 Future<void> sendStaticResponse(Request request, StaticResponse response);
 
 // "TIME - HOST METHOD PATH", the path as received.
