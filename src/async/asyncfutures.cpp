@@ -60,6 +60,9 @@ void FutureBase::appendCallback(Callback cb) {
 }
 
 void FutureBase::runCallbacks() {
+    if (!callbacks_.cb) {
+        return; // nobody waits (the list's invariant: no chain without the inline entry)
+    }
     // The list is taken out first: a callback that runs at once (no dispatcher yet) may reset this
     // future and add new callbacks, which belong to the next outcome.
     CallbackList list = std::move(callbacks_);

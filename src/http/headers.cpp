@@ -56,17 +56,37 @@ void HeaderTableObject::Iterator::skipEmptyLists() {
     }
 }
 
-HeaderValues& HeaderTableObject::slot(std::string key) {
-    auto [position, added] = positions_.try_emplace(std::move(key), entries_.size());
-    if (added) {
-        entries_.emplace_back(position->first, HeaderValues{});
+std::size_t HeaderTableObject::position(std::string_view name) const {
+    if (!positions_.empty()) {
+        auto found = positions_.find(lowerHeaderName(name));
+        return found == positions_.end() ? entries_.size() : found->second;
     }
-    return entries_[position->second].second;
+    std::size_t at = 0;
+    while (at < entries_.size() && !equalsIgnoringAsciiCase(entries_[at].first, name)) {
+        ++at;
+    }
+    return at;
+}
+
+HeaderValues& HeaderTableObject::slot(std::string key) {
+    const std::size_t at = position(key);
+    if (at < entries_.size()) {
+        return entries_[at].second;
+    }
+    entries_.emplace_back(std::move(key), HeaderValues{});
+    if (!positions_.empty()) {
+        positions_.emplace(entries_.back().first, at);
+    } else if (entries_.size() > linearSearchLimit) {
+        for (std::size_t each = 0; each < entries_.size(); ++each) {
+            positions_.emplace(entries_[each].first, each);
+        }
+    }
+    return entries_.back().second;
 }
 
 const HeaderValues* HeaderTableObject::find(std::string_view name) const {
-    auto found = positions_.find(lowerHeaderName(name));
-    return found == positions_.end() ? nullptr : &entries_[found->second].second;
+    const std::size_t at = position(name);
+    return at < entries_.size() ? &entries_[at].second : nullptr;
 }
 
 void HeaderTableObject::set(std::string_view name, HeaderValues values) {

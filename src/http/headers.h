@@ -81,10 +81,17 @@ public:
     Iterator end() const;
 
 private:
+    // Up to this many names are looked up by walking the list, which is faster than hashing the
+    // few names of a usual request and makes no allocation; a longer table keeps an index.
+    static constexpr std::size_t linearSearchLimit = 16;
+
     // The list for a lower-cased name, added at the end when the name is new.
     HeaderValues& slot(std::string key);
+    // Where the name (in any case) stands in the list; the list's length when it is absent.
+    std::size_t position(std::string_view name) const;
 
     Entries entries_;
+    // The index of a table with more than linearSearchLimit names; empty otherwise.
     std::unordered_map<std::string, std::size_t> positions_;
 };
 

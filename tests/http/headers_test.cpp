@@ -79,3 +79,33 @@ TEST(HeaderTable, ContainsMatchesWholeElementsIgnoringCase) {
     EXPECT_FALSE(contains({" upgrade"}, "upgrade"));
     EXPECT_FALSE(contains({}, "upgrade"));
 }
+
+TEST(HeaderTable, ALongTableFindsEveryNameInAnyCaseAndKeepsItsOrder) {
+    HeaderTable table = makeHeaderTable();
+    for (int i = 0; i < 40; ++i) {
+        table->add("X-Name-" + std::to_string(i), std::to_string(i));
+    }
+    table->add("x-name-3", "again");
+    table->set("X-NAME-39", HeaderValues{"replaced"});
+    EXPECT_EQ(table->len(), 40u);
+    for (int i = 0; i < 39; ++i) {
+        ASSERT_TRUE(table->hasHeader("x-NAME-" + std::to_string(i))) << i;
+        EXPECT_EQ(table->get("X-name-" + std::to_string(i)).front(), std::to_string(i));
+    }
+    EXPECT_EQ(table->get("x-name-3"), (HeaderValues{"3", "again"}));
+    EXPECT_EQ(table->get("x-name-39"), (HeaderValues{"replaced"}));
+    EXPECT_FALSE(table->hasHeader("x-name-40"));
+    int index = 0;
+    std::string previous;
+    for (HeaderPair pair : *table) {
+        if (pair.name != previous) {
+            EXPECT_EQ(pair.name, "x-name-" + std::to_string(index++));
+            previous = pair.name;
+        }
+    }
+    EXPECT_EQ(index, 40);
+    table->clear();
+    EXPECT_FALSE(table->hasHeader("x-name-1"));
+    table->add("Host", "a");
+    EXPECT_EQ(table->get("HOST").front(), "a");
+}
