@@ -128,7 +128,10 @@ void associateHandle(IoBackend& backend, AsyncFD fd) {
     epoll_event event{};
     event.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
     event.data.fd = static_cast<int>(fd);
-    if (epoll_ctl(backend.epollFd, EPOLL_CTL_ADD, static_cast<int>(fd), &event) != 0) {
+    // A descriptor that was unregistered but not yet closed is still in the epoll set.
+    if (epoll_ctl(backend.epollFd, EPOLL_CTL_ADD, static_cast<int>(fd), &event) != 0 &&
+        (errno != EEXIST ||
+         epoll_ctl(backend.epollFd, EPOLL_CTL_MOD, static_cast<int>(fd), &event) != 0)) {
         throw lastOsError();
     }
     backend.sockets[fd];
@@ -150,8 +153,10 @@ void abortWaiting(IoBackend& backend, IoBackend::Waiting& waiting) {
 
 } // namespace
 
+// The descriptor stays in the epoll set until it is closed, which takes it out without a call of
+// its own (sockets are unregistered just before they are closed); an event for it meanwhile finds
+// no entry and is ignored.
 void dissociateHandle(IoBackend& backend, AsyncFD fd) {
-    epoll_ctl(backend.epollFd, EPOLL_CTL_DEL, static_cast<int>(fd), nullptr);
     auto found = backend.sockets.find(fd);
     if (found == backend.sockets.end()) {
         return;

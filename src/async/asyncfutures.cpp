@@ -113,11 +113,11 @@ void FutureBase::addCallbackOnSelf(std::function<void(const std::shared_ptr<Futu
         return;
     }
     std::weak_ptr<FutureBase> weak = weak_from_this();
-    appendCallback([weak, cb = std::move(cb)] {
+    appendCallback(detail::cachedCallable([weak, cb = std::move(cb)] {
         if (auto self = weak.lock()) {
             cb(self);
         }
-    });
+    }));
 }
 
 namespace detail {

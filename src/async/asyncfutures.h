@@ -184,10 +184,10 @@ public:
     template <class F>
     void addCallback(F&& cb) const {
         if constexpr (std::is_invocable_v<F&, const Future&>) {
-            state_->addCallbackOnSelf(
+            state_->addCallbackOnSelf(detail::cachedCallable(
                 [cb = std::forward<F>(cb)](const std::shared_ptr<FutureBase>& base) mutable {
                     cb(Future(std::static_pointer_cast<State>(base)));
-                });
+                }));
         } else {
             state_->addCallback(Callback(std::forward<F>(cb)));
         }

@@ -111,7 +111,8 @@ Future<std::int32_t> recvInto(AsyncFD fd, void* buffer, std::int32_t size, Socke
     auto finish = [future, flags](AsyncFD, std::uint32_t bytes, std::int32_t error) {
         detail::finishRecv(future, flags, bytes, error);
     };
-    start(makeRecord(fd, finish, attempt), Direction::Read);
+    start(makeRecord(fd, detail::cachedCallable(finish), detail::cachedCallable(attempt)),
+          Direction::Read);
     return future;
 }
 
@@ -145,7 +146,8 @@ Future<void> send(AsyncFD fd, const void* buffer, std::int32_t size, SocketFlags
     auto finish = [future, flags](AsyncFD, std::uint32_t, std::int32_t error) {
         detail::finishSend(future, flags, error);
     };
-    start(makeRecord(fd, finish, attempt), Direction::Write);
+    start(makeRecord(fd, detail::cachedCallable(finish), detail::cachedCallable(attempt)),
+          Direction::Write);
     return future;
 }
 

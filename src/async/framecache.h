@@ -37,6 +37,25 @@ struct CachedAllocator {
     }
 };
 
+// A callable whose block, where std::function keeps it on the heap, comes from the frame cache.
+template <class F>
+struct CachedCallable {
+    F call;
+    template <class... Args>
+    decltype(auto) operator()(Args&&... args) {
+        return call(std::forward<Args>(args)...);
+    }
+    static void* operator new(std::size_t size) { return allocateFrame(size); }
+    static void operator delete(void* block, std::size_t size) noexcept {
+        releaseFrame(block, size);
+    }
+};
+
+template <class F>
+CachedCallable<std::decay_t<F>> cachedCallable(F&& call) {
+    return {std::forward<F>(call)};
+}
+
 template <class T, class... Args>
 std::shared_ptr<T> makeCached(Args&&... args) {
     return std::allocate_shared<T>(CachedAllocator<T>{}, std::forward<Args>(args)...);

@@ -1,6 +1,7 @@
 // The epoll backend's operation records, shared by the loop and the socket operations.
 #pragma once
 
+#include "async/framecache.h"
 #include "async/iobackend.h"
 
 #include <cstdint>
@@ -18,6 +19,12 @@ struct CompletionRecord {
     std::function<bool(CompletionRecord&)> attempt;
     std::uint32_t bytes = 0;
     std::int32_t error = -1;
+
+    // Every operation makes one; the frame cache serves them without the general allocator.
+    static void* operator new(std::size_t size) { return allocateFrame(size); }
+    static void operator delete(void* block, std::size_t size) noexcept {
+        releaseFrame(block, size);
+    }
 };
 
 using RecordPtr = std::unique_ptr<CompletionRecord>;
