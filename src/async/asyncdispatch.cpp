@@ -89,6 +89,9 @@ void PDispatcher::addTimer(std::int64_t finishAt, Future<void> future) {
 }
 
 std::optional<std::int32_t> PDispatcher::expireTimers() {
+    if (timers_.empty()) {
+        return std::nullopt;
+    }
     std::size_t limit = timers_.size();
     const std::int64_t now = monotonicNow();
     // Timers added by the futures completed here wait for the next step.
@@ -106,7 +109,7 @@ std::optional<std::int32_t> PDispatcher::expireTimers() {
     if (timers_.empty()) {
         return std::nullopt;
     }
-    std::int64_t delay = (timers_.front().finishAt - monotonicNow()) / nanosPerMilli;
+    std::int64_t delay = (timers_.front().finishAt - now) / nanosPerMilli;
     if (delay > std::numeric_limits<std::int32_t>::max() - 1 ||
         delay < std::numeric_limits<std::int32_t>::min()) {
         throw RangeError("timer delay out of range");
