@@ -14,12 +14,11 @@ void appendLengthLine(std::string& out, std::uint64_t length) {
     out.append(lineEnd);
 }
 
-} // namespace
+// Room for the status line and a few headers, so that a usual head needs one allocation.
+constexpr std::size_t usualHeadSize = 128;
 
-std::string formatResponseHead(StatusCode code, std::uint64_t contentLength,
-                               const HeaderTable& headers) {
-    std::string out;
-    out.reserve(128);
+void appendResponseHead(std::string& out, StatusCode code, std::uint64_t contentLength,
+                        const HeaderTable& headers) {
     out.append(protocolWord);
     out.append(statusText(code));
     out.append(lineEnd);
@@ -35,12 +34,22 @@ std::string formatResponseHead(StatusCode code, std::uint64_t contentLength,
         appendLengthLine(out, contentLength);
     }
     out.append(lineEnd);
+}
+
+} // namespace
+
+std::string formatResponseHead(StatusCode code, std::uint64_t contentLength,
+                               const HeaderTable& headers) {
+    std::string out;
+    out.reserve(usualHeadSize);
+    appendResponseHead(out, code, contentLength, headers);
     return out;
 }
 
 std::string formatResponse(StatusCode code, std::string_view content, const HeaderTable& headers) {
-    std::string out = formatResponseHead(code, content.size(), headers);
-    out.reserve(out.size() + content.size());
+    std::string out;
+    out.reserve(usualHeadSize + content.size());
+    appendResponseHead(out, code, content.size(), headers);
     out.append(content);
     return out;
 }

@@ -91,7 +91,8 @@ StaticResponse fileResponse(const ServerSettings& settings, const std::string& p
     } else {
         response.body = readWhole(*reader, path);
     }
-    response.headers = makeHeaderTable({{"Content-Type", mediaType}});
+    response.headers = makeHeaderTable();
+    response.headers->add("Content-Type", std::move(mediaType));
     return response;
 }
 
