@@ -123,15 +123,10 @@ StepOutcome readLine(const Reading& r) {
     return receiveLine(r);
 }
 
-// Waits for the request (idle time limit), then reads its line, after at most one empty line,
-// with the head's time limit running from its first byte.
+// The request line, after at most one empty line, with the head's time limit running from its
+// first byte (which the caller has seen arrive).
 Future<Step> receiveRequestLine(const Reading& r) {
     co_await procedureName("readRequestLine");
-    setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.idleMs));
-    if (!hasBufferedBytes(r.client) && co_await fillBuffer(r.client) == 0) {
-        co_return co_await endOfStream(r);
-    }
-    setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.headMs));
     for (int attempt = 0; attempt < 2; ++attempt) {
         const StepOutcome line = readLine(r);
         Step step = line.now;
@@ -148,7 +143,15 @@ Future<Step> receiveRequestLine(const Reading& r) {
     co_return Step::Proceed;
 }
 
+// A request line that starts the buffer whole is taken at once.
 StepOutcome readRequestLine(const Reading& r) {
+    setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.headMs));
+    const char first = r.client->buffer[static_cast<std::size_t>(r.client->readPosition)];
+    r.line.clear();
+    if (first != '\r' && first != '\n' &&
+        takeBufferedLine(r.client, r.line, maxRequestLineLength)) {
+        return checkLineLength(r);
+    }
     return receiveRequestLine(r);
 }
 
@@ -184,17 +187,16 @@ StepOutcome parseRequestLineInto(const Reading& r) {
     return Step::Proceed;
 }
 
-// Header lines up to the empty line. A repeated name keeps only its last line.
-Future<Step> receiveHeaderLines(const Reading& r) {
-    co_await procedureName("readHeaderLines");
-    for (;;) {
-        const StepOutcome line = readLine(r);
-        Step step = line.now;
-        if (line.later) {
-            step = co_await line.later;
-        }
-        if (step != Step::Proceed) {
-            co_return step;
+// Header lines up to the empty line, with the one in r.line first when `haveLine`. A repeated
+// name keeps only its last line. A future comes back while a line is awaited (its Proceed means
+// that r.line holds it) or a refusal is under way (never Proceed).
+StepOutcome takeHeaderLines(const Reading& r, bool haveLine) {
+    for (;; haveLine = false) {
+        if (!haveLine) {
+            StepOutcome line = readLine(r);
+            if (line.later || line.now != Step::Proceed) {
+                return line;
+            }
         }
         if (r.line == emptyLine) {
             break;
@@ -202,16 +204,35 @@ Future<Step> receiveHeaderLines(const Reading& r) {
         auto [name, values] = splitHeaderLine(r.line);
         r.request.headers->set(name, std::move(values));
         if (r.request.headers->len() > maxHeaderNames) {
-            co_return co_await closeAfter(r, sendStatusLine(r.client, "400 Bad Request"));
+            return closeAfter(r, sendStatusLine(r.client, "400 Bad Request"));
         }
     }
     // The head is complete: the body and the handler have no time limit.
     setReadDeadline(r.client, 0);
-    co_return Step::Proceed;
+    return Step::Proceed;
 }
 
+Future<Step> receiveHeaderLines(const Reading& r, Future<Step> pending) {
+    co_await procedureName("readHeaderLines");
+    for (;;) {
+        if (const Step step = co_await pending; step != Step::Proceed) {
+            co_return step;
+        }
+        StepOutcome next = takeHeaderLines(r, true);
+        if (!next.later) {
+            co_return next.now;
+        }
+        pending = std::move(next.later);
+    }
+}
+
+// The lines already in the buffer are taken at once; a procedure waits only for the others.
 StepOutcome readHeaderLines(const Reading& r) {
-    return receiveHeaderLines(r);
+    StepOutcome outcome = takeHeaderLines(r, false);
+    if (outcome.later) {
+        return receiveHeaderLines(r, std::move(outcome.later));
+    }
+    return outcome;
 }
 
 // A POST that expects anything but "100-continue" is refused with 417 and not handled. The 417
@@ -263,19 +284,9 @@ StepOutcome readBody(const Reading& r) {
     return receiveBody(r);
 }
 
-// A failing handler closes the connection; if it had sent nothing, the client gets a 500.
-Future<void> runHandler(const Reading& r, const RequestHandler& handler) {
+// After a handler failed: a 500 if it had sent nothing, then the connection closes.
+Future<void> answerFailure(const Reading& r, std::uint64_t sendsBefore) {
     co_await procedureName("runHandler");
-    const std::uint64_t sendsBefore = r.client->sendCount;
-    std::exception_ptr failure;
-    try {
-        co_await handler(r.request);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!failure) {
-        co_return;
-    }
     if (!r.client->closed && r.client->sendCount == sendsBefore) {
         try {
             co_await respondServerError(r.request);
@@ -285,7 +296,6 @@ Future<void> runHandler(const Reading& r, const RequestHandler& handler) {
         }
     }
     co_await lingeringClose(r.client, r.server->timeouts.lingerMs);
-    std::rethrow_exception(failure);
 }
 
 // Whether the connection serves the next request: not when the handler took it over, nor after
@@ -313,6 +323,12 @@ Future<bool> processRequest(const HttpServer& server, Request& request,
     co_await procedureName("processRequest");
     resetRecord(request, client, address);
     const Reading r{server, request, client, line};
+    // The idle time limit runs until the request's first byte.
+    setReadDeadline(client, deadlineAfterMs(server->timeouts.idleMs));
+    if (!hasBufferedBytes(client) && co_await fillBuffer(client) == 0) {
+        co_await endOfStream(r);
+        co_return false;
+    }
     for (auto step :
          {readRequestLine, parseRequestLineInto, readHeaderLines, meetExpectation, readBody}) {
         const StepOutcome next = step(r);
@@ -324,7 +340,18 @@ Future<bool> processRequest(const HttpServer& server, Request& request,
             co_return outcome == Step::NextRequest;
         }
     }
-    co_await runHandler(r, handler);
+    // A failing handler closes the connection and ends the connection's procedure.
+    const std::uint64_t sendsBefore = client->sendCount;
+    std::exception_ptr failure;
+    try {
+        co_await handler(request);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        co_await answerFailure(r, sendsBefore);
+        std::rethrow_exception(failure);
+    }
     if (staysOpen(r)) {
         co_return true;
     }
