@@ -34,10 +34,14 @@ std::vector<std::string_view> splitSegments(std::string_view path) {
 
 // Adds the segments of `path` to `kept`; ".." never removes an entry below `floor`.
 void appendSegments(std::vector<std::string_view>& kept, std::string_view path, std::size_t floor) {
-    const std::vector<std::string_view> segments = splitSegments(path);
-    kept.reserve(kept.size() + segments.size());
-    for (std::string_view segment : segments) {
-        if (segment == ".") {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && !isSeparator(path[i])) {
+            continue;
+        }
+        const std::string_view segment = path.substr(start, i - start);
+        start = i + 1;
+        if (segment.empty() || segment == ".") {
             continue;
         }
         if (segment == "..") {
@@ -63,6 +67,11 @@ std::string leadingSeparators(std::string_view root, char separator) {
 std::string joinSegments(std::string prefix, const std::vector<std::string_view>& segments,
                          char separator) {
     std::string result = std::move(prefix);
+    std::size_t length = result.size() + segments.size() + 1; // the separators and a trailing one
+    for (std::string_view segment : segments) {
+        length += segment.size();
+    }
+    result.reserve(length);
     for (std::size_t i = 0; i < segments.size(); ++i) {
         if (i > 0) {
             result += separator;
@@ -101,6 +110,7 @@ namespace detail {
 
 std::string joinRequestPath(std::string_view root, std::string_view decodedPath, char separator) {
     std::vector<std::string_view> kept;
+    kept.reserve(16); // one allocation for the usual depth
     appendSegments(kept, root, 0);
     appendSegments(kept, decodedPath, kept.size());
     std::string result = joinSegments(leadingSeparators(root, separator), kept, separator);
