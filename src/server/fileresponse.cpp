@@ -91,8 +91,7 @@ StaticResponse fileResponse(const ServerSettings& settings, const std::string& p
     } else {
         response.body = readWhole(*reader, path);
     }
-    response.headers = makeHeaderTable();
-    response.headers->add("Content-Type", std::move(mediaType));
+    response.headers->add("Content-Type", std::move(mediaType)); // into its own new table
     return response;
 }
 
