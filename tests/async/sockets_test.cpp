@@ -237,3 +237,20 @@ TEST(Sockets, PlainFunctionsReportFailures) {
     EXPECT_THROW(setBlocking(socket, true), OSError);
     EXPECT_EQ(createOsSocket(-5, osSockStream, 0), osInvalidSocket);
 }
+
+#ifndef _WIN32
+// On epoll an unregistered socket leaves the set only with its close; registering it again in
+// between must still work (a completion port cannot take a socket twice at all).
+TEST(Sockets, ASocketRegisteredAgainBeforeItsCloseWorks) {
+    onFreshThread([] {
+        Pair pair;
+        unregisterHandle(pair.server);
+        registerHandle(pair.server);
+        Future<std::string> received = looptest::recvExactly(pair.server, 2);
+        Future<void> sent = send(pair.client, std::string("ok"));
+        ASSERT_TRUE(runUntilFinished(received));
+        EXPECT_EQ(received.read(), "ok");
+        EXPECT_TRUE(runUntilFinished(sent));
+    });
+}
+#endif

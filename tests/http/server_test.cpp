@@ -154,6 +154,25 @@ TEST_F(ServerTest, LeadingEmptyLines) {
     });
 }
 
+// The head split at every kind of place, with a pause after each piece, then the same head
+// pipelined behind a leading empty line: both are read as one request each.
+TEST_F(ServerTest, AHeadArrivingInPiecesIsReadAsOne) {
+    TestClient client(server.port());
+    const std::vector<std::string> pieces = {"GE",           "T /split HTTP/1.1\r", "\nHo",
+                                             "st: h\r\nX-A", ": 1\r\n\r",           "\n"};
+    for (const std::string& piece : pieces) {
+        client.sendAll(piece);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(client.receive(ok("GET /split 1.1 []").size()), ok("GET /split 1.1 []"));
+    client.sendAll("\r\nGET /next HTTP/1.1\r\nHost: h\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    client.sendAll("Connection: close\r\n\r\n");
+    std::string rest;
+    EXPECT_TRUE(client.receiveUntilClosed(rest));
+    EXPECT_EQ(rest, ok("GET /next 1.1 []"));
+}
+
 TEST_F(ServerTest, LineLengthLimits) {
     const std::string target = "/" + std::string(8192 - 4 - 1 - 9, 'a');
     const std::string exact = "GET " + target + " HTTP/1.1";
