@@ -1,9 +1,13 @@
-// The build's pointer and time widths match the processor it was configured for.
+// The build's pointer width matches the processor it was configured for, and its timed waits
+// agree with the thread library about the width of time.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
+#include <mutex>
+#include <thread>
 
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(void*) == 4, "a 32-bit Windows build has 4-byte pointers");
@@ -18,6 +22,17 @@ TEST(Target, PointerSizeMatchesTheConfiguredProcessor) {
 #endif
 }
 
-TEST(Target, TimeIsWideEnoughForMomentsPast2038) {
-    EXPECT_GE(sizeof(std::time_t), 8u);
+// A timespec compiled in another width than the thread library's makes these return at once.
+TEST(Target, TimedWaitsWaitTheirTime) {
+    using namespace std::chrono;
+    auto start = steady_clock::now();
+    std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_GE(steady_clock::now() - start, milliseconds(90)) << "sleep_for";
+
+    std::mutex mutex;
+    std::condition_variable never;
+    std::unique_lock<std::mutex> lock(mutex);
+    start = steady_clock::now();
+    EXPECT_FALSE(never.wait_for(lock, milliseconds(100), [] { return false; }));
+    EXPECT_GE(steady_clock::now() - start, milliseconds(90)) << "condition wait_for";
 }
