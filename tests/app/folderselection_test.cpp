@@ -3,6 +3,7 @@
 #include "app/folderselection.h"
 #include "app/mainwindow.h"
 #include "server/tempfolder.h"
+#include "toolkit/chooserdriver.h"
 #include "windowtesting.h"
 
 #include <regex>
@@ -25,41 +26,18 @@ void dropOnHelpText(IDataObject* data, wEventType type = wEventType::Drop,
 // What the chooser's timer does once it finds the dialog.
 std::string chooserAnswer;
 
-// A window-enumeration callback: CALLBACK, since 32-bit Windows calls it with __stdcall.
-BOOL CALLBACK keepVisibleDialog(HWND window, LPARAM result) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND findChooser() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), keepVisibleDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-void CALLBACK answerChooser(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND chooser = findChooser();
+void CALLBACK answerOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND chooser = findVisibleChooser();
     if (chooser == nullptr) {
         return;
     }
     KillTimer(nullptr, timer);
-    if (chooserAnswer.empty()) {
-        PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
-        return;
-    }
-    std::wstring path(chooserAnswer.begin(), chooserAnswer.end());
-    SetDlgItemTextW(chooser, 1152, path.c_str());
-    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    answerChooser(chooser, chooserAnswer);
 }
 
 void chooseWithTimer(const std::string& answer) {
     chooserAnswer = answer;
-    SetTimer(nullptr, 0, 200, &answerChooser);
+    SetTimer(nullptr, 0, 200, &answerOnTimer);
     selectFolderButton->click();
 }
 

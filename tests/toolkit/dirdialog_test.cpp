@@ -1,4 +1,5 @@
 // The folder chooser, shown for real and answered from a timer as a user would.
+#include "chooserdriver.h"
 #include "toolkit/dirdialog.h"
 #include "toolkittest.h"
 
@@ -19,19 +20,8 @@ struct Answer {
 };
 Answer answer;
 
-BOOL CALLBACK findChooser(HWND window, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CALLBACK onTimer(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND chooser = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), findChooser, reinterpret_cast<LPARAM>(&chooser));
+    HWND chooser = findVisibleChooser();
     // Give up after ten seconds so that a test fails instead of hanging.
     if (chooser == nullptr && ++answer.ticks < 200) {
         return;
@@ -56,16 +46,13 @@ int showAnswered(wDirDialog& dialog, std::function<void(HWND)> act) {
 }
 
 void cancel(HWND chooser) {
-    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+    answerChooser(chooser, "");
 }
 
 // Types a name into the chooser's file name box and presses OK; never with an empty name,
 // which the chooser refuses by staying open.
 std::function<void(HWND)> choose(const std::string& name) {
-    return [name](HWND chooser) {
-        SetDlgItemTextW(chooser, 1152, toWide(name).c_str());
-        PostMessageW(chooser, WM_COMMAND, IDOK, 0);
-    };
+    return [name](HWND chooser) { answerChooser(chooser, name); };
 }
 
 using DirDialogTest = ToolkitTest;
