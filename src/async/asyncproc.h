@@ -104,18 +104,6 @@ private:
     std::coroutine_handle<> frame_;
 };
 
-// The callback that resumes a suspended frame. A callback holding a shared pointer does not fit
-// in std::function's inline storage; this one's own operator new takes its block from the frame
-// cache instead of the general allocator.
-struct ResumeFrame {
-    std::shared_ptr<SuspendedFrame> owner;
-    void operator()() const { owner->resume(); }
-    static void* operator new(std::size_t size) { return allocateFrame(size); }
-    static void operator delete(void* block, std::size_t size) noexcept {
-        releaseFrame(block, size);
-    }
-};
-
 template <class T>
 class FutureAwaiter {
 public:
@@ -136,7 +124,10 @@ public:
             return;
         }
         waiting_ = future;
-        future->addCallback(ResumeFrame{makeCached<SuspendedFrame>(frame)});
+        // A closure holding a shared pointer does not fit in std::function's inline storage; its
+        // block comes from the frame cache.
+        future->addCallback(
+            cachedCallable([owner = makeCached<SuspendedFrame>(frame)] { owner->resume(); }));
     }
 
     T await_resume() const {

@@ -88,18 +88,6 @@ AsyncFD createAsyncSocketHandle(int family, int type, int protocol) {
     return handle;
 }
 
-namespace {
-
-void forwardOutcome(const Future<void>& done, const Future<void>& result) {
-    if (done.failed()) {
-        result.fail(done.readError());
-    } else {
-        result.complete();
-    }
-}
-
-} // namespace
-
 Future<void> send(AsyncFD fd, std::string data, SocketFlags flags) {
     Future<void> result = makeFuture<void>("send");
     if (data.empty()) {
@@ -111,8 +99,13 @@ Future<void> send(AsyncFD fd, std::string data, SocketFlags flags) {
     // The copy stays alive in the callback until the inner send has ended.
     auto copy = detail::makeCached<std::string>(std::move(data));
     Future<void> inner = send(fd, copy->data(), static_cast<std::int32_t>(copy->size()), flags);
-    inner.replaceCallbacks(
-        [result, copy](const Future<void>& done) { forwardOutcome(done, result); });
+    inner.replaceCallbacks([result, copy](const Future<void>& done) {
+        if (done.failed()) {
+            result.fail(done.readError());
+        } else {
+            result.complete();
+        }
+    });
     return result;
 }
 

@@ -37,23 +37,28 @@ struct CachedAllocator {
     }
 };
 
-// A callable whose block, where std::function keeps it on the heap, comes from the frame cache.
-template <class F>
-struct CachedCallable {
-    F call;
-    template <class... Args>
-    decltype(auto) operator()(Args&&... args) {
-        return call(std::forward<Args>(args)...);
-    }
+// A base for the small objects made for every operation: made with new, they come from the
+// frame cache instead of the general allocator.
+struct FromFrameCache {
     static void* operator new(std::size_t size) { return allocateFrame(size); }
     static void operator delete(void* block, std::size_t size) noexcept {
         releaseFrame(block, size);
     }
 };
 
+// A callable whose block, where std::function keeps it on the heap, comes from the frame cache.
+template <class F>
+struct CachedCallable : FromFrameCache {
+    F call;
+    template <class... Args>
+    decltype(auto) operator()(Args&&... args) {
+        return call(std::forward<Args>(args)...);
+    }
+};
+
 template <class F>
 CachedCallable<std::decay_t<F>> cachedCallable(F&& call) {
-    return {std::forward<F>(call)};
+    return {{}, std::forward<F>(call)};
 }
 
 template <class T, class... Args>

@@ -243,14 +243,6 @@ Future<std::int32_t> fillBuffer(BufferedSocket socket, SocketFlags flags) {
     return fill(std::move(socket), flags);
 }
 
-Future<bool> awaitBytes(BufferedSocket socket, SocketFlags flags) {
-    co_await procedureName("awaitBytes");
-    if (socket->readPosition < socket->fillLength) {
-        co_return true;
-    }
-    co_return co_await fill(socket, flags) > 0;
-}
-
 void setReadDeadline(const BufferedSocket& socket, std::int64_t deadline) {
     socket->readDeadline = deadline;
     socket->readTimedOut = false;

@@ -123,10 +123,6 @@ inline bool hasBufferedBytes(const BufferedSocket& socket) {
 // stream ended (or the read deadline passed) first.
 Future<std::int32_t> fillBuffer(BufferedSocket socket, SocketFlags flags = defaultSocketFlags);
 
-// Waits until unread bytes are in the buffer, filling it if need be; false when the stream ended
-// (or the read deadline passed) first.
-Future<bool> awaitBytes(BufferedSocket socket, SocketFlags flags = defaultSocketFlags);
-
 // A read still waiting at `deadline` (monotonicNow() time) ends as the end of the stream, and so
 // does every later read until the deadline is set again; isReadTimedOut then says why. 0 removes
 // the deadline. Setting a deadline clears the timed-out state.
