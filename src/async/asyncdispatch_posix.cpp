@@ -48,21 +48,36 @@ namespace detail {
 // An operation is attempted when it starts; one that would block waits in its socket's queue for
 // that direction, and each readiness edge retries the queue from the front until a call would
 // block again. Ended operations move to `ready`, from which each step delivers one.
+//
+// A receive that found the socket drained leaves it unreadable until the next read edge: any data
+// that arrives later raises one. The next receive then waits for that edge instead of making a
+// call that would only block (on a keep-alive connection, the read after every response). Once
+// the peer's end or an error has been seen no edge may follow, so every receive is tried.
 struct IoBackend {
     // Vectors rather than deques: an empty deque still holds a block of its own, which every
     // idle connection would pay for twice.
     struct Waiting {
         std::vector<RecordPtr> readers;
         std::vector<RecordPtr> writers;
+        bool readable = true;
+        bool peerEnded = false;
     };
 
     int epollFd = -1;
     std::unordered_map<AsyncFD, Waiting> sockets;
     std::deque<RecordPtr> ready;
 
-    void drain(std::vector<RecordPtr>& queue) {
+    static bool attempt(Waiting& waiting, CompletionRecord& record) {
+        bool ended = record.attempt(record);
+        if (record.drained && !waiting.peerEnded) {
+            waiting.readable = false;
+        }
+        return ended;
+    }
+
+    void drain(Waiting& waiting, std::vector<RecordPtr>& queue) {
         std::size_t ended = 0;
-        while (ended < queue.size() && queue[ended]->attempt(*queue[ended])) {
+        while (ended < queue.size() && attempt(waiting, *queue[ended])) {
             ready.push_back(std::move(queue[ended]));
             ++ended;
         }
@@ -74,11 +89,16 @@ struct IoBackend {
         if (found == sockets.end()) {
             return;
         }
+        Waiting& waiting = found->second;
+        if ((event.events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0) {
+            waiting.peerEnded = true;
+        }
         if ((event.events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0) {
-            drain(found->second.readers);
+            waiting.readable = true;
+            drain(waiting, waiting.readers);
         }
         if ((event.events & (EPOLLOUT | EPOLLHUP | EPOLLERR)) != 0) {
-            drain(found->second.writers);
+            drain(waiting, waiting.writers);
         }
     }
 
@@ -204,7 +224,8 @@ RecordPtr startOperation(IoBackend& backend, RecordPtr record, Direction directi
     IoBackend::Waiting& waiting = backend.sockets[record->fd];
     std::vector<RecordPtr>& queue =
         direction == Direction::Read ? waiting.readers : waiting.writers;
-    if (queue.empty() && record->attempt(*record)) {
+    bool mayTry = direction == Direction::Write || waiting.readable;
+    if (queue.empty() && mayTry && IoBackend::attempt(waiting, *record)) {
         return record;
     }
     queue.push_back(std::move(record));

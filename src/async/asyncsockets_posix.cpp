@@ -99,12 +99,15 @@ Future<std::int32_t> recvInto(AsyncFD fd, void* buffer, std::int32_t size, Socke
                            MSG_DONTWAIT);
         } while (count < 0 && errno == EINTR);
         if (count < 0) {
-            if (wouldBlock(errno)) {
+            record.drained = wouldBlock(errno);
+            if (record.drained) {
                 return false;
             }
             record.error = errno;
             return true;
         }
+        // The end of the stream stays readable: only a short read of data drains the socket.
+        record.drained = count > 0 && count < size;
         record.bytes = static_cast<std::uint32_t>(count);
         return true;
     };

@@ -13,13 +13,16 @@ namespace quorvin::detail {
 // One socket operation. `attempt` performs its system call without blocking: it returns false
 // while the call would block, and true once the operation has ended, with `bytes` and `error`
 // (-1 for success, else an errno value) filled in. The loop then delivers `cb` in a later step.
-// Every operation makes one; the frame cache serves them without the general allocator.
+// A receive sets `drained` when its last call found the socket's data used up (it would block, or
+// gave fewer bytes than asked). Every operation makes one; the frame cache serves them without
+// the general allocator.
 struct CompletionRecord : FromFrameCache {
     AsyncFD fd = -1;
     CompletionCallback cb;
     std::function<bool(CompletionRecord&)> attempt;
     std::uint32_t bytes = 0;
     std::int32_t error = -1;
+    bool drained = false;
 };
 
 using RecordPtr = std::unique_ptr<CompletionRecord>;

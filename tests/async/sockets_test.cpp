@@ -56,6 +56,37 @@ TEST(Sockets, ReceiveGetsAtMostTheSizeAsked) {
     });
 }
 
+// A receive that got fewer bytes than it asked for may leave the next one waiting for new data:
+// it must still see data sent later, and an end of stream that had arrived with the first data.
+TEST(Sockets, ReceiveAfterAShortReadSeesLaterDataAndAnEndAlreadyThere) {
+    onFreshThread([] {
+        Pair pair;
+        char buffer[100] = {};
+        Future<void> first = send(pair.client, std::string("ab"));
+        Future<std::int32_t> got = recvInto(pair.server, buffer, 100);
+        ASSERT_TRUE(runUntilFinished(got));
+        EXPECT_EQ(got.read(), 2);
+        Future<std::int32_t> later = recvInto(pair.server, buffer, 100);
+        looptest::runUntil([] { return false; }, 50);
+        EXPECT_FALSE(later.finished());
+        Future<void> second = send(pair.client, std::string("cd"));
+        ASSERT_TRUE(runUntilFinished(later, 2000));
+        EXPECT_EQ(later.read(), 2);
+        EXPECT_EQ(std::string(buffer, 2), "cd");
+
+        Future<void> last = send(pair.client, std::string("ef"));
+        ASSERT_TRUE(runUntilFinished(last));
+        shutdownSending(pair.client);
+        looptest::runUntil([] { return false; }, 50); // the end arrives before the next read
+        Future<std::int32_t> withEnd = recvInto(pair.server, buffer, 100);
+        ASSERT_TRUE(runUntilFinished(withEnd, 2000));
+        EXPECT_EQ(withEnd.read(), 2);
+        Future<std::int32_t> end = recvInto(pair.server, buffer, 100);
+        ASSERT_TRUE(runUntilFinished(end, 2000));
+        EXPECT_EQ(end.read(), 0);
+    });
+}
+
 TEST(Sockets, ReceiveOnAResetConnection) {
     onFreshThread([] {
         for (bool ignore : {true, false}) {
