@@ -245,6 +245,10 @@ extern const int osSomaxconn;
 // The reuse-address option of a listening socket: one that never lets a second socket take over a
 // port in use (SO_EXCLUSIVEADDRUSE on Windows, SO_REUSEADDR on POSIX).
 extern const int osSoListenerReuseAddr;
+// What a socket that acceptAddr gives already has: non-blocking mode, and the listener's
+// TCP_NODELAY. Where it has them, setting them again would only cost a system call per connection.
+extern const bool osAcceptedSocketsAreNonBlocking;
+extern const bool osAcceptedSocketsInheritNoDelay;
 
 // Accept errors that only say the process or system is short of descriptors or memory for now;
 // the listener pauses and accepts again instead of giving up.

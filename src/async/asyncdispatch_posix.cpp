@@ -52,14 +52,15 @@ namespace detail {
 // A receive that found the socket drained leaves it unreadable until the next read edge: any data
 // that arrives later raises one. The next receive then waits for that edge instead of making a
 // call that would only block (on a keep-alive connection, the read after every response). Once
-// the peer's end or an error has been seen no edge may follow, so every receive is tried.
+// the peer's end or an error has been seen no edge may follow, so every receive is tried. A socket
+// starts unreadable: registering it raises an edge for data that is already there.
 struct IoBackend {
     // Vectors rather than deques: an empty deque still holds a block of its own, which every
     // idle connection would pay for twice.
     struct Waiting {
         std::vector<RecordPtr> readers;
         std::vector<RecordPtr> writers;
-        bool readable = true;
+        bool readable = false;
         bool peerEnded = false;
     };
 

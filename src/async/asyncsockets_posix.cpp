@@ -16,6 +16,9 @@ namespace quorvin {
 #include "async/socketconstants.inc"
 // Reuse on POSIX never lets a second socket bind a port that a listener holds.
 const int osSoListenerReuseAddr = SO_REUSEADDR;
+// accept4 is called with SOCK_NONBLOCK, and Linux copies TCP_NODELAY from the listener.
+const bool osAcceptedSocketsAreNonBlocking = true;
+const bool osAcceptedSocketsInheritNoDelay = true;
 
 bool isTransientAcceptError(int code) {
     return code == EMFILE || code == ENFILE || code == ENOBUFS || code == ENOMEM;

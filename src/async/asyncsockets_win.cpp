@@ -12,6 +12,10 @@ namespace quorvin {
 #include "async/socketconstants.inc"
 // SO_REUSEADDR here would let another socket bind the same port and steal its traffic.
 const int osSoListenerReuseAddr = SO_EXCLUSIVEADDRUSE;
+// The socket that AcceptEx fills is created plain, and which options it takes over from the
+// listener is not documented.
+const bool osAcceptedSocketsAreNonBlocking = false;
+const bool osAcceptedSocketsInheritNoDelay = false;
 
 bool isTransientAcceptError(int code) {
     return code == WSAEMFILE || code == WSAENOBUFS || code == ERROR_NOT_ENOUGH_MEMORY ||

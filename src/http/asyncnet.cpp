@@ -86,6 +86,18 @@ void armDeadlineTimer(const BufferedSocket& socket, std::int64_t wakeAt) {
     currentDispatcher().addTimer(wakeAt, timer);
 }
 
+// A socket that is non-blocking already, wrapped with its settings and an empty buffer.
+BufferedSocket wrapNonBlockingSocket(AsyncFD fd, int domain, int socketType, int protocol,
+                                     bool buffered) {
+    auto socket = std::make_shared<BufferedSocketObject>();
+    socket->fd = fd;
+    socket->buffered = buffered;
+    socket->domain = domain;
+    socket->socketType = socketType;
+    socket->protocol = protocol;
+    return socket;
+}
+
 } // namespace
 
 BufferedSocket createBufferedSocket(int domain, int socketType, int protocol, bool buffered) {
@@ -100,13 +112,7 @@ BufferedSocket createBufferedSocket(AsyncFD fd, int domain, int socketType, int 
                                     bool buffered) {
     assertCondition(fd != osInvalidSocket, "fd != osInvalidSocket.AsyncFD");
     setBlocking(fd, false);
-    auto socket = std::make_shared<BufferedSocketObject>();
-    socket->fd = fd;
-    socket->buffered = buffered;
-    socket->domain = domain;
-    socket->socketType = socketType;
-    socket->protocol = protocol;
-    return socket;
+    return wrapNonBlockingSocket(fd, domain, socketType, protocol, buffered);
 }
 
 NativeSocketOption nativeSocketOption(SocketOption option) {
@@ -172,8 +178,11 @@ Future<std::pair<std::string, BufferedSocket>> acceptAddr(BufferedSocket socket,
     AcceptResult accepted = co_await acceptAddr(socket->fd, flags);
     BufferedSocket client;
     try {
-        client = createBufferedSocket(accepted.second, socket->domain, socket->socketType,
-                                      socket->protocol, socket->buffered);
+        client = osAcceptedSocketsAreNonBlocking
+                     ? wrapNonBlockingSocket(accepted.second, socket->domain, socket->socketType,
+                                             socket->protocol, socket->buffered)
+                     : createBufferedSocket(accepted.second, socket->domain, socket->socketType,
+                                            socket->protocol, socket->buffered);
     } catch (...) {
         closeAsyncSocket(accepted.second);
         throw;

@@ -12,6 +12,18 @@ namespace quorvin {
 
 namespace {
 
+// Responses leave as soon as they are written. Under Nagle's rule a response that follows another
+// before the client has acknowledged it waits for the client's delayed acknowledgement (tens of
+// milliseconds), which stalls every pipelined request after the first. Set on the listener, the
+// option reaches every accepted socket where the system copies it.
+void sendWithoutDelay(const BufferedSocket& socket) {
+    try {
+        setSocketOption(socket, OptNoDelay, true);
+    } catch (const OSError&) {
+        // Only slower: the connection is served all the same.
+    }
+}
+
 // Creates, configures, binds and listens; the socket is closed again if any step fails.
 void openListener(const HttpServerObject& server, std::uint16_t port, const std::string& address) {
     const BufferedSocket& socket = server.socket;
@@ -22,22 +34,14 @@ void openListener(const HttpServerObject& server, std::uint16_t port, const std:
         if (server.reusePort) {
             setSocketOption(socket, OptReusePort, true);
         }
+        if (osAcceptedSocketsInheritNoDelay) {
+            sendWithoutDelay(socket);
+        }
         bindAddr(socket, port, address);
         listen(socket);
     } catch (...) {
         close(socket);
         throw;
-    }
-}
-
-// Responses leave as soon as they are written. Under Nagle's rule a response that follows another
-// before the client has acknowledged it waits for the client's delayed acknowledgement (tens of
-// milliseconds), which stalls every pipelined request after the first.
-void sendWithoutDelay(const BufferedSocket& client) {
-    try {
-        setSocketOption(client, OptNoDelay, true);
-    } catch (const OSError&) {
-        // Only slower: the connection is served all the same.
     }
 }
 
@@ -73,7 +77,9 @@ Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler
             co_await sleepAsync(acceptPauseMs);
             continue;
         }
-        sendWithoutDelay(accepted.second);
+        if (!osAcceptedSocketsInheritNoDelay) {
+            sendWithoutDelay(accepted.second);
+        }
         // Not awaited: each connection runs on its own, and its failures end only itself.
         processClient(server, std::move(accepted.second), std::move(accepted.first), handler);
     }

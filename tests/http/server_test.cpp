@@ -146,6 +146,20 @@ TEST_F(ServerTest, PipelinedRequestsInOneSegmentAreAnsweredInOrder) {
     EXPECT_EQ(got, expected);
 }
 
+// Two small answers in a row: under Nagle's rule the second would wait for the client's delayed
+// acknowledgement of the first (40 ms or more, every round once the connection looks interactive).
+TEST_F(ServerTest, PipelinedAnswersDoNotWaitForTheClientsAcknowledgement) {
+    TestClient client(server.port());
+    const std::string expected = ok("GET /1 1.1 []") + ok("GET /2 1.1 []");
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < 20; ++round) {
+        client.sendAll("GET /1 HTTP/1.1\r\n\r\nGET /2 HTTP/1.1\r\n\r\n");
+        ASSERT_EQ(client.receive(expected.size()), expected) << "round " << round;
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(elapsed, std::chrono::milliseconds(500));
+}
+
 TEST_F(ServerTest, LeadingEmptyLines) {
     expectExchanges({
         {"one skipped", "\r\nGET /a HTTP/1.1\r\n\r\n", ok("GET /a 1.1 []"), true},
