@@ -22,22 +22,16 @@ constexpr std::size_t readPiece = 4000;
 }
 
 // Reads to the end: at once into a buffer of the known size, then in pieces for anything more.
+// The buffer has one byte more than the size, so that a file that has not grown shows its end in
+// the same read.
 std::string readWhole(fs::FileReader& reader, const std::string& path) {
     std::string content;
     if (auto size = reader.size()) {
         if (*size > maxFileResponseSize) {
             raiseTooLarge(path);
         }
-        content.resize(static_cast<std::size_t>(*size));
-        std::size_t filled = 0;
-        while (filled < content.size()) {
-            std::size_t count = reader.read(content.data() + filled, content.size() - filled);
-            if (count == 0) {
-                break;
-            }
-            filled += count;
-        }
-        content.resize(filled);
+        content.resize(static_cast<std::size_t>(*size) + 1);
+        content.resize(reader.read(content.data(), content.size()));
     }
     char piece[readPiece];
     while (std::size_t count = reader.read(piece, sizeof piece)) {

@@ -73,8 +73,8 @@ public:
     bool isDiskFile() const;
     // The size in bytes when the system can tell it.
     std::optional<std::uint64_t> size() const;
-    // Up to `capacity` bytes into `buffer`; 0 at the end of the file. A read error raises
-    // IOError naming the C runtime error number and text.
+    // Up to `capacity` bytes into `buffer`; fewer only at the end of the file, 0 there. A read
+    // error raises IOError naming the C runtime error number and text.
     std::size_t read(char* buffer, std::size_t capacity);
 
 private:

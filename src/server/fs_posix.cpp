@@ -90,7 +90,9 @@ std::optional<PathKind> kindWithoutLinks(const std::string& path, std::string_vi
         if (end == start) {
             continue;
         }
-        if (::lstat(path.substr(0, end).c_str(), &info) != 0) {
+        const int status = end == path.size() ? ::lstat(path.c_str(), &info)
+                                              : ::lstat(path.substr(0, end).c_str(), &info);
+        if (status != 0) {
             return PathKind::Missing;
         }
         if (S_ISLNK(info.st_mode)) {
@@ -179,6 +181,7 @@ std::optional<PathKind> DirectoryEnumeration::lastKind() const {
 struct FileReader::State {
     int fd = -1;
     struct stat info {};
+    bool endSeen = false;
 };
 
 FileReader::FileReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -225,10 +228,13 @@ std::optional<std::uint64_t> FileReader::size() const {
     return static_cast<std::uint64_t>(state_->info.st_size);
 }
 
+// A regular file gives fewer bytes than asked only at its end, so a short read is taken as the end
+// and spares the call that would only return 0.
 std::size_t FileReader::read(char* buffer, std::size_t capacity) {
     std::size_t filled = 0;
-    while (filled < capacity) {
-        ssize_t count = ::read(state_->fd, buffer + filled, capacity - filled);
+    while (filled < capacity && !state_->endSeen) {
+        const std::size_t asked = capacity - filled;
+        ssize_t count = ::read(state_->fd, buffer + filled, asked);
         if (count < 0 && errno == EINTR) {
             continue;
         }
@@ -240,6 +246,7 @@ std::size_t FileReader::read(char* buffer, std::size_t capacity) {
             break;
         }
         filled += static_cast<std::size_t>(count);
+        state_->endSeen = S_ISREG(state_->info.st_mode) && static_cast<std::size_t>(count) < asked;
     }
     return filled;
 }

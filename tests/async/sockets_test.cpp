@@ -239,9 +239,12 @@ TEST(Sockets, DisconnectErrorsOnlyUnderIgnoreDisconnect) {
 }
 
 TEST(Sockets, AddressTexts) {
-    addrinfo* v4 = getAddrInfo("127.0.0.1", 80, osAfInet, osSockStream, osIpprotoTcp);
-    EXPECT_EQ(getAddrString(firstAddress(v4)), "127.0.0.1");
-    freeAddrInfo(v4);
+    for (const char* text :
+         {"127.0.0.1", "0.0.0.0", "255.255.255.255", "10.200.3.99", "1.20.100.9"}) {
+        addrinfo* v4 = getAddrInfo(text, 80, osAfInet, osSockStream, osIpprotoTcp);
+        EXPECT_EQ(getAddrString(firstAddress(v4)), text);
+        freeAddrInfo(v4);
+    }
     addrinfo* v6 = getAddrInfo("::1", 80, osAfInet6, osSockStream, osIpprotoTcp);
     EXPECT_EQ(getAddrString(firstAddress(v6)), "::1");
     freeAddrInfo(v6);

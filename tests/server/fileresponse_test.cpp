@@ -2,11 +2,14 @@
 #include "server/fileresponse.h"
 
 #include "runtime/errors.h"
+#include "server/fs.h"
 #include "server/page.h"
 #include "tempfolder.h"
 #include "testsettings.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -84,6 +87,34 @@ TEST(FileResponse, BodyIsEveryByteUnchanged) {
     EXPECT_EQ(empty.status, 200);
     EXPECT_EQ(empty.body, "");
     EXPECT_EQ(fileResponse(settings, folder.join("caf\xC3\xA9 \xE6\x96\x87.txt")).body, "unicode");
+}
+
+// The size known at the open is no limit: bytes added since are read too, and the end is where
+// the file ends when it is read.
+TEST(FileReader, ReadsPiecesToTheEndOfAFileThatGrewSinceItsOpen) {
+    TempFolder folder;
+    folder.writeFile("log.txt", "0123456789");
+    std::unique_ptr<fs::FileReader> reader = fs::FileReader::open(folder.join("log.txt"));
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->size(), 10u);
+    std::ofstream(folder.join("log.txt"), std::ios::binary | std::ios::app)
+        << std::string(5000, 'x');
+    std::string content(11, '\0');
+    ASSERT_EQ(reader->read(content.data(), content.size()), 11u);
+    char piece[4000];
+    while (std::size_t count = reader->read(piece, 3)) {
+        content.append(piece, count);
+    }
+    EXPECT_EQ(content, "0123456789" + std::string(5000, 'x'));
+    EXPECT_EQ(reader->read(piece, sizeof piece), 0u);
+
+    folder.writeFile("short.txt", "abcde");
+    reader = fs::FileReader::open(folder.join("short.txt"));
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->read(piece, 2), 2u);
+    EXPECT_EQ(reader->read(piece, sizeof piece), 3u);
+    EXPECT_EQ(std::string(piece, 3), "cde");
+    EXPECT_EQ(reader->read(piece, sizeof piece), 0u);
 }
 
 TEST(FileResponse, UnopenableFileRaisesCannotOpen) {
