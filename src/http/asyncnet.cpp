@@ -256,7 +256,10 @@ void setReadDeadline(const BufferedSocket& socket, std::int64_t deadline) {
     socket->readDeadline = deadline;
     socket->readTimedOut = false;
     if (deadline != 0) {
-        armDeadlineTimer(socket, nextWake(*socket, monotonicNow()));
+        // The clock is read only when a check interval may wake the timer before the deadline.
+        armDeadlineTimer(socket, socket->deadlineCheckInterval > 0
+                                     ? nextWake(*socket, monotonicNow())
+                                     : deadline);
     }
 }
 

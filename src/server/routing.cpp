@@ -11,6 +11,9 @@
 namespace quorvin {
 
 std::string decodeRequestPath(std::string_view urlPath) {
+    if (urlPath.find_first_of("%+") == std::string_view::npos) {
+        return std::string(urlPath); // the common path: nothing to decode
+    }
     std::string spaced;
     spaced.reserve(urlPath.size());
     for (std::size_t i = 0; i < urlPath.size(); ++i) {
