@@ -4,6 +4,7 @@
 #include "server/settings.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,9 @@ std::string fileExtension(std::string_view path);
 // A disk file above wholeFileLimit comes back open in `bodyFile`, with its size, instead.
 // Something that opens but is no disk file (a device, a pipe) is answered with the 404 page.
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path);
+// The same for a file that the caller has opened already.
+StaticResponse fileResponse(const ServerSettings& settings, const std::string& path,
+                            std::unique_ptr<fs::FileReader> reader);
 
 // The media type for a path, as fileResponse chooses it.
 std::string mediaTypeOf(const ServerSettings& settings, std::string_view path);

@@ -59,6 +59,20 @@ private:
 // resolution at all; anything else takes the full look of liesWithin.
 PathKind kindWithin(const std::string& root, const std::string& path);
 
+class FileReader;
+
+// What kindWithin says, and for a file that could be opened on the way, the open file.
+struct OpenedWithin {
+    PathKind kind = PathKind::Missing;
+    std::unique_ptr<FileReader> file;
+};
+
+// kindWithin, answered on POSIX for a path below a normalised root by opening the last segment
+// (without following a link there) instead of looking it up, so that a file to be served is
+// found and opened with one look-up of its path. `file` may be null for a File all the same
+// (a link, no permission, or where the system offers no such shortcut); then it is opened as usual.
+OpenedWithin openWithin(const std::string& root, const std::string& path);
+
 // A file opened for reading in byte mode; closed on destruction. Reads go in pieces, so a
 // caller may hold the whole content or pass it on chunk by chunk.
 class FileReader {
@@ -80,6 +94,7 @@ public:
 private:
     struct State;
     explicit FileReader(std::unique_ptr<State> state);
+    friend OpenedWithin openWithin(const std::string& root, const std::string& path);
     std::unique_ptr<State> state_;
 };
 

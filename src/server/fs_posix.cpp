@@ -75,13 +75,14 @@ std::optional<std::string_view> partBelow(const std::string& root, const std::st
     return rest;
 }
 
-// The kind of the last segment when every segment of `rest` below the root is no link; nothing
-// when one is (only the full resolution can tell where it leads).
-std::optional<PathKind> kindWithoutLinks(const std::string& path, std::string_view rest) {
+// The kind of the last segment when every segment of `rest` below the root, up to `limit` in
+// `path`, is no link; nothing when one is (only the full resolution can tell where it leads).
+std::optional<PathKind> kindWithoutLinks(const std::string& path, std::string_view rest,
+                                         std::size_t limit) {
     PathKind kind = PathKind::Directory; // the root itself, when nothing follows it
     struct stat info {};
     const std::size_t restStart = path.size() - rest.size();
-    for (std::size_t end = restStart; end < path.size();) {
+    for (std::size_t end = restStart; end < limit;) {
         const std::size_t start = end + 1;
         end = path.find('/', start);
         if (end == std::string::npos) {
@@ -106,6 +107,25 @@ std::optional<PathKind> kindWithoutLinks(const std::string& path, std::string_vi
     return kind;
 }
 
+PathKind kindByResolution(const std::string& root, const std::string& path) {
+    return liesWithin(root, path) ? pathKind(path) : PathKind::Missing;
+}
+
+// Non-blocking mode changes nothing for a regular file; anything else is not served, and is
+// read, if at all, in blocking mode.
+void leaveNonBlockingOnlyForFiles(int fd, const struct stat& info) {
+    if (!S_ISREG(info.st_mode)) {
+        int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0) {
+            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        }
+    }
+}
+
+// O_NONBLOCK keeps the open itself from waiting on a FIFO for a writer; the caller then sees
+// from isDiskFile() that it is no file to serve.
+constexpr int openFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+
 } // namespace
 
 PathKind kindWithin(const std::string& root, const std::string& path) {
@@ -113,12 +133,12 @@ PathKind kindWithin(const std::string& root, const std::string& path) {
         return PathKind::Missing;
     }
     if (const std::optional<std::string_view> rest = partBelow(root, path)) {
-        if (const std::optional<PathKind> kind = kindWithoutLinks(path, *rest)) {
+        if (const std::optional<PathKind> kind = kindWithoutLinks(path, *rest, path.size())) {
             // The root itself must still be there and be a folder, as its resolution would show.
             return rest->empty() ? pathKind(path) : *kind;
         }
     }
-    return liesWithin(root, path) ? pathKind(path) : PathKind::Missing;
+    return kindByResolution(root, path);
 }
 
 struct DirectoryEnumeration::State {
@@ -194,9 +214,7 @@ std::unique_ptr<FileReader> FileReader::open(const std::string& path) {
     if (path.find('\0') != std::string::npos) {
         return nullptr;
     }
-    // O_NONBLOCK keeps the open itself from waiting on a FIFO for a writer; the caller then
-    // sees from isDiskFile() that it is no file to serve.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = ::open(path.c_str(), openFlags);
     if (fd < 0) {
         return nullptr;
     }
@@ -206,15 +224,47 @@ std::unique_ptr<FileReader> FileReader::open(const std::string& path) {
         ::close(fd);
         return nullptr;
     }
-    // Non-blocking mode changes nothing for a regular file; anything else is not served.
-    if (!S_ISREG(state->info.st_mode)) {
-        int flags = ::fcntl(fd, F_GETFL);
-        if (flags >= 0) {
-            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-        }
-    }
+    leaveNonBlockingOnlyForFiles(fd, state->info);
     state->fd = fd;
     return std::unique_ptr<FileReader>(new FileReader(std::move(state)));
+}
+
+// The folders on the way are looked at as kindWithin does; the last segment is opened with
+// O_NOFOLLOW, which fails on a link, and its open descriptor tells its kind. Whatever this
+// cannot settle is left to kindWithin.
+OpenedWithin openWithin(const std::string& root, const std::string& path) {
+    const std::optional<std::string_view> rest =
+        path.find('\0') == std::string::npos ? partBelow(root, path) : std::nullopt;
+    if (!rest || rest->empty() || path.back() == '/') {
+        return {kindWithin(root, path), nullptr};
+    }
+    const std::size_t lastSeparator = path.rfind('/');
+    if (const std::optional<PathKind> folders = kindWithoutLinks(path, *rest, lastSeparator)) {
+        if (*folders != PathKind::Directory) {
+            return {PathKind::Missing, nullptr};
+        }
+    } else {
+        return {kindByResolution(root, path), nullptr};
+    }
+    const int fd = ::open(path.c_str(), openFlags | O_NOFOLLOW);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return {PathKind::Missing, nullptr};
+        }
+        return {kindWithin(root, path), nullptr}; // a link, no permission, a socket...
+    }
+    auto state = std::make_unique<FileReader::State>();
+    if (::fstat(fd, &state->info) != 0) {
+        ::close(fd);
+        return {kindWithin(root, path), nullptr};
+    }
+    if (S_ISDIR(state->info.st_mode)) {
+        ::close(fd);
+        return {PathKind::Directory, nullptr};
+    }
+    leaveNonBlockingOnlyForFiles(fd, state->info);
+    state->fd = fd;
+    return {PathKind::File, std::unique_ptr<FileReader>(new FileReader(std::move(state)))};
 }
 
 bool FileReader::isDiskFile() const {

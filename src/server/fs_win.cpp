@@ -72,6 +72,10 @@ PathKind kindWithin(const std::string& root, const std::string& path) {
     return liesWithin(root, path) ? pathKind(path) : PathKind::Missing;
 }
 
+OpenedWithin openWithin(const std::string& root, const std::string& path) {
+    return {kindWithin(root, path), nullptr};
+}
+
 struct DirectoryEnumeration::State {
     HANDLE find = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW data{};

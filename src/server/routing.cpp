@@ -40,12 +40,14 @@ Route routeRequest(const ServerSettings& settings, RequestMethod method, std::st
     }
     std::string mapped = mapRequestPath(settings.rootDirectory, decoded);
     // A path whose real location lies outside the served folder (a link leading out) is missing.
-    switch (fs::kindWithin(settings.rootDirectory, mapped)) {
+    fs::OpenedWithin found = fs::openWithin(settings.rootDirectory, mapped);
+    switch (found.kind) {
     case fs::PathKind::Directory:
         route.listingDirectory = std::move(mapped);
         break;
     case fs::PathKind::File:
-        route.response = fileResponse(settings, mapped);
+        route.response = found.file ? fileResponse(settings, mapped, std::move(found.file))
+                                    : fileResponse(settings, mapped);
         break;
     case fs::PathKind::Missing:
         route.response = notFoundResponse(settings);

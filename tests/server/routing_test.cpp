@@ -4,6 +4,7 @@
 #include "http/uri.h"
 
 #include "links.h"
+#include "server/fs.h"
 #include "server/listing.h"
 #include "server/page.h"
 #include "server/pathrules.h"
@@ -11,6 +12,10 @@
 #include "testsettings.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -241,6 +246,35 @@ TEST_F(Routing, AFileWithAnythingAfterItIsMissing) {
     expectMissing("/docs/readme.md//");
     EXPECT_EQ(get("/docs//readme.md").body, "readme");
 }
+
+// The look-up that routing makes: a file below the folder comes back open where the system
+// allows (POSIX), so that serving it looks its path up once; anything else comes back closed.
+TEST_F(Routing, AFileFoundWithinComesBackOpen) {
+    const std::string root = outer.join("site");
+    fs::OpenedWithin file = fs::openWithin(root, outer.join("site/docs/readme.md"));
+    EXPECT_EQ(file.kind, fs::PathKind::File);
+#ifndef _WIN32
+    ASSERT_TRUE(file.file);
+    char content[16] = {};
+    EXPECT_EQ(file.file->read(content, sizeof content), 6u);
+    EXPECT_EQ(std::string(content), "readme");
+#endif
+    fs::OpenedWithin folder = fs::openWithin(root, outer.join("site/docs"));
+    EXPECT_EQ(folder.kind, fs::PathKind::Directory);
+    EXPECT_FALSE(folder.file);
+    for (const char* missing : {"site/a.txt/more", "site/none/a.txt", "site/none.txt"}) {
+        fs::OpenedWithin found = fs::openWithin(root, outer.join(missing));
+        EXPECT_EQ(found.kind, fs::PathKind::Missing) << missing;
+        EXPECT_FALSE(found.file) << missing;
+    }
+}
+
+#ifndef _WIN32
+TEST_F(Routing, APipeInTheFolderIsMissingWithoutBlocking) {
+    ASSERT_EQ(mkfifo(outer.join("site/pipe.txt").c_str(), 0644), 0);
+    expectMissing("/pipe.txt");
+}
+#endif
 
 // The served folder named in other ways than its plain path: with a trailing separator, with
 // "." and ".." in it, and through a link to it. Each serves the same and keeps its bounds.
