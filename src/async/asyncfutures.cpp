@@ -68,6 +68,10 @@ void FutureBase::runCallbacks() {
     CallbackList list = std::move(callbacks_);
     callbacks_ = CallbackList{};
     std::shared_ptr<FutureBase> self = shared_from_this();
+    if (!list.next && scheduleHook != nullptr) {
+        scheduleHook(std::move(list.cb), std::move(self)); // the usual single waiter
+        return;
+    }
     auto schedule = [&self](Callback& cb) {
         if (!cb) {
             return;

@@ -252,23 +252,31 @@ Future<std::int32_t> fillBuffer(BufferedSocket socket, SocketFlags flags) {
     return fill(std::move(socket), flags);
 }
 
-void setReadDeadline(const BufferedSocket& socket, std::int64_t deadline) {
+namespace {
+
+void setDeadlineAt(const BufferedSocket& socket, std::int64_t deadline, std::int64_t now) {
     socket->readDeadline = deadline;
     socket->readTimedOut = false;
     if (deadline != 0) {
-        // The clock is read only when a check interval may wake the timer before the deadline.
-        armDeadlineTimer(socket, socket->deadlineCheckInterval > 0
-                                     ? nextWake(*socket, monotonicNow())
-                                     : deadline);
+        armDeadlineTimer(socket, nextWake(*socket, now));
     }
+}
+
+} // namespace
+
+void setReadDeadline(const BufferedSocket& socket, std::int64_t deadline) {
+    // The clock matters only when a check interval may wake the timer before the deadline.
+    const bool needsNow = deadline != 0 && socket->deadlineCheckInterval > 0;
+    setDeadlineAt(socket, deadline, needsNow ? monotonicNow() : deadline);
+}
+
+void setReadDeadlineAfterMs(const BufferedSocket& socket, std::int64_t ms) {
+    const std::int64_t now = monotonicNow();
+    setDeadlineAt(socket, now + ms * 1'000'000, now);
 }
 
 bool isReadTimedOut(const BufferedSocket& socket) {
     return socket->readTimedOut;
-}
-
-std::int64_t deadlineAfterMs(std::int64_t ms) {
-    return monotonicNow() + ms * 1'000'000;
 }
 
 Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
@@ -278,7 +286,7 @@ Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
         co_return;
     }
     shutdownSending(socket->fd);
-    setReadDeadline(socket, deadlineAfterMs(timeLimitMs));
+    setReadDeadlineAfterMs(socket, timeLimitMs);
     std::size_t discarded = 0;
     try {
         while (discarded <= byteLimit) {

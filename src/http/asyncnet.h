@@ -128,9 +128,8 @@ Future<std::int32_t> fillBuffer(BufferedSocket socket, SocketFlags flags = defau
 // the deadline. Setting a deadline clears the timed-out state.
 void setReadDeadline(const BufferedSocket& socket, std::int64_t deadline);
 bool isReadTimedOut(const BufferedSocket& socket);
-
-// The monotonicNow() time `ms` milliseconds from now.
-std::int64_t deadlineAfterMs(std::int64_t ms);
+// setReadDeadline at `ms` milliseconds from now, with one reading of the clock.
+void setReadDeadlineAfterMs(const BufferedSocket& socket, std::int64_t ms);
 
 // How long and how much a lingering close reads before it gives up and closes.
 inline constexpr std::int32_t lingerTimeMs = 2000;

@@ -145,7 +145,7 @@ Future<Step> receiveRequestLine(const Reading& r) {
 
 // A request line that starts the buffer whole is taken at once.
 StepOutcome readRequestLine(const Reading& r) {
-    setReadDeadline(r.client, deadlineAfterMs(r.server->timeouts.headMs));
+    setReadDeadlineAfterMs(r.client, r.server->timeouts.headMs);
     const char first = r.client->buffer[static_cast<std::size_t>(r.client->readPosition)];
     r.line.clear();
     if (first != '\r' && first != '\n' &&
@@ -324,7 +324,7 @@ Future<bool> processRequest(const HttpServer& server, Request& request,
     resetRecord(request, client, address);
     const Reading r{server, request, client, line};
     // The idle time limit runs until the request's first byte.
-    setReadDeadline(client, deadlineAfterMs(server->timeouts.idleMs));
+    setReadDeadlineAfterMs(client, server->timeouts.idleMs);
     if (!hasBufferedBytes(client) && co_await fillBuffer(client) == 0) {
         co_await endOfStream(r);
         co_return false;
