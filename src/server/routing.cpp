@@ -27,33 +27,31 @@ std::string decodeRequestPath(std::string_view urlPath) {
     return percentDecode(spaced, true);
 }
 
+// Each answer is built straight into its route: a route made empty first would make a header
+// table only to drop it.
 Route routeRequest(const ServerSettings& settings, RequestMethod method, std::string_view urlPath) {
-    Route route;
     if (method != HttpGet) {
-        route.response = notImplementedResponse(settings);
-        return route;
+        return {std::nullopt, notImplementedResponse(settings)};
     }
     std::string decoded = decodeRequestPath(urlPath);
     if (!isServablePath(decoded)) {
-        route.response = notFoundResponse(settings);
-        return route;
+        return {std::nullopt, notFoundResponse(settings)};
     }
     std::string mapped = mapRequestPath(settings.rootDirectory, decoded);
     // A path whose real location lies outside the served folder (a link leading out) is missing.
     fs::OpenedWithin found = fs::openWithin(settings.rootDirectory, mapped);
     switch (found.kind) {
     case fs::PathKind::Directory:
-        route.listingDirectory = std::move(mapped);
-        break;
+        return {std::move(mapped), StaticResponse{}};
     case fs::PathKind::File:
-        route.response = found.file ? fileResponse(settings, mapped, std::move(found.file))
-                                    : fileResponse(settings, mapped);
-        break;
+        if (found.file) {
+            return {std::nullopt, fileResponse(settings, mapped, std::move(found.file))};
+        }
+        return {std::nullopt, fileResponse(settings, mapped)};
     case fs::PathKind::Missing:
-        route.response = notFoundResponse(settings);
         break;
     }
-    return route;
+    return {std::nullopt, notFoundResponse(settings)};
 }
 
 StaticResponse chooseResponse(const ServerSettings& settings, RequestMethod method,
