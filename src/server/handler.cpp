@@ -119,7 +119,7 @@ Future<void> startStaticResponse(const Request& request, StaticResponse& respons
 
 // No procedure of its own for a response sent whole: its one send is the outcome, so the
 // request's procedure resumes straight from it.
-Future<void> sendStaticResponse(Request request, StaticResponse response) {
+Future<void> sendStaticResponse(const Request& request, StaticResponse response) {
     try {
         return startStaticResponse(request, response);
     } catch (...) {
@@ -133,7 +133,7 @@ Future<void> handleHttpRequest(std::shared_ptr<const ServerSettings> settings, R
     co_await procedureName("handleHttpRequest");
     const ServerSettings& s = *settings;
     if (!isAddressedToThisComputer(request)) {
-        co_await sendStaticResponse(std::move(request), forbiddenResponse(s));
+        co_await sendStaticResponse(request, forbiddenResponse(s));
         co_return;
     }
     if (s.logRequests) {
@@ -145,12 +145,14 @@ Future<void> handleHttpRequest(std::shared_ptr<const ServerSettings> settings, R
         co_await buildListing(builder);
         route.response = builder->finish();
     }
-    co_await sendStaticResponse(std::move(request), std::move(route.response));
+    co_await sendStaticResponse(request, std::move(route.response));
 }
 
 RequestHandler staticRequestHandler(ServerSettings settings) {
     auto shared = std::make_shared<const ServerSettings>(std::move(settings));
-    return [shared](Request request) { return handleHttpRequest(shared, std::move(request)); };
+    // The request arrives as the handler's own copy; taken by reference here, it is moved once
+    // more only, into the procedure.
+    return [shared](Request&& request) { return handleHttpRequest(shared, std::move(request)); };
 }
 
 std::string requestLogLine(std::string_view time, const Request& request) {

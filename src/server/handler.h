@@ -31,7 +31,7 @@ RequestHandler staticRequestHandler(ServerSettings settings);
 // a read error and a send error fail the future; the caller then closes the connection, since
 // the client can no longer tell where this response ends. A response sent whole gives the future
 // of its one send; the others are the procedure "sendStaticResponse".
-Future<void> sendStaticResponse(Request request, StaticResponse response);
+Future<void> sendStaticResponse(const Request& request, StaticResponse response);
 
 // "TIME - HOST METHOD PATH", the path as received.
 std::string requestLogLine(std::string_view time, const Request& request);
