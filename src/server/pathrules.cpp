@@ -108,7 +108,60 @@ bool isReservedDeviceName(std::string_view segment) {
 
 namespace detail {
 
+namespace {
+
+// A path that names something below the root with nothing to resolve: it starts with '/', holds
+// no backslash, and no segment is ".", ".." or empty (but a final one).
+bool isPlainRequestPath(std::string_view path) {
+    if (path.empty() || path[0] != '/') {
+        return false;
+    }
+    std::size_t start = 1;
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/') {
+            if (path[i] == '\\') {
+                return false;
+            }
+            continue;
+        }
+        const std::string_view segment = path.substr(start, i - start);
+        if ((segment.empty() && i < path.size()) || segment == "." || segment == "..") {
+            return false;
+        }
+        start = i + 1;
+    }
+    return true;
+}
+
+// Whether the root is written as joinRequestPath would write it, without a final separator; the
+// served folder's answer is kept, since every request asks it again.
+bool isNormalisedRoot(std::string_view root, char separator) {
+    thread_local std::string lastRoot;
+    thread_local char lastSeparator = 0;
+    thread_local bool lastAnswer = false;
+    if (root != lastRoot || separator != lastSeparator) {
+        lastRoot = root;
+        lastSeparator = separator;
+        lastAnswer =
+            !root.empty() && !isSeparator(root.back()) && normalisePath(root, separator) == root;
+    }
+    return lastAnswer;
+}
+
+} // namespace
+
+// A plain path below a normalised root joins as it stands, which is what the general rule gives
+// for it without splitting both into segments.
 std::string joinRequestPath(std::string_view root, std::string_view decodedPath, char separator) {
+    if (isPlainRequestPath(decodedPath) && isNormalisedRoot(root, separator)) {
+        std::string result;
+        result.reserve(root.size() + decodedPath.size());
+        result += root;
+        for (const char c : decodedPath) {
+            result += c == '/' ? separator : c;
+        }
+        return result;
+    }
     std::vector<std::string_view> kept;
     kept.reserve(16); // one allocation for the usual depth
     appendSegments(kept, root, 0);

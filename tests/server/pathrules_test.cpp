@@ -37,6 +37,8 @@ TEST(MapRequestPath, WindowsSeparatorTable) {
         // One or more than two leading separators give one.
         {R"(\Site)", "/x", R"(\Site\x)"},
         {R"(\\\Site)", "/x", R"(\Site\x)"},
+        {R"(C:\Site)", "/a/b/", R"(C:\Site\a\b\)"},
+        {"C:/Site", "/a/b", R"(C:\Site\a\b)"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(detail::joinRequestPath(c.root, c.path, '\\'), c.expected)
@@ -56,6 +58,18 @@ TEST(MapRequestPath, PosixSeparatorTable) {
         {"/", "/", "/"},
         {"/", "/docs/a", "/docs/a"},
         {"/", "/../..", "/"},
+        // Plain paths, joined as they stand, and their near misses.
+        {"/srv/site", "/docs/a.txt", "/srv/site/docs/a.txt"},
+        {"/srv/site", "/docs/", "/srv/site/docs/"},
+        {"/srv/site/", "/docs/a.txt", "/srv/site/docs/a.txt"},
+        {"/srv//site", "/a", "/srv/site/a"},
+        {"/srv/site", "/..a/b../.c/...", "/srv/site/..a/b../.c/..."},
+        {"/srv/site", "//a//b/", "/srv/site/a/b/"},
+        {"/srv/site", "/a/./b/.", "/srv/site/a/b"},
+        {"/srv/site", "/a/b/..", "/srv/site/a"},
+        {"/srv/site", "/a/../../..", "/srv/site"},
+        {"/srv/site", "a/b", "/srv/site/a/b"},
+        {"srv/site", "/a", "srv/site/a"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(detail::joinRequestPath(c.root, c.path, '/'), c.expected)
