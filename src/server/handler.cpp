@@ -115,6 +115,32 @@ Future<void> startStaticResponse(const Request& request, StaticResponse& respons
     return sendHeadAndFile(request.client, std::move(response));
 }
 
+// Built a slice at a time, with the request's own copy, since the handler's caller may go on
+// meanwhile.
+Future<void> sendListing(std::shared_ptr<const ServerSettings> settings, Request request,
+                         std::string directory) {
+    co_await procedureName("handleHttpRequest");
+    auto builder = std::make_shared<ListingBuilder>(*settings, std::move(directory));
+    co_await buildListing(builder);
+    co_await sendStaticResponse(request, builder->finish());
+}
+
+Future<void> startHandling(const std::shared_ptr<const ServerSettings>& settings,
+                           const Request& request) {
+    const ServerSettings& s = *settings;
+    if (!isAddressedToThisComputer(request)) {
+        return sendStaticResponse(request, forbiddenResponse(s));
+    }
+    if (s.logRequests) {
+        logRequest(s, request);
+    }
+    Route route = routeRequest(s, request.method, request.url.path);
+    if (route.listingDirectory) {
+        return sendListing(settings, request, std::move(*route.listingDirectory));
+    }
+    return sendStaticResponse(request, std::move(route.response));
+}
+
 } // namespace
 
 // No procedure of its own for a response sent whole: its one send is the outcome, so the
@@ -129,30 +155,22 @@ Future<void> sendStaticResponse(const Request& request, StaticResponse response)
     }
 }
 
-Future<void> handleHttpRequest(std::shared_ptr<const ServerSettings> settings, Request request) {
-    co_await procedureName("handleHttpRequest");
-    const ServerSettings& s = *settings;
-    if (!isAddressedToThisComputer(request)) {
-        co_await sendStaticResponse(request, forbiddenResponse(s));
-        co_return;
+Future<void> handleHttpRequest(const std::shared_ptr<const ServerSettings>& settings,
+                               const Request& request) {
+    try {
+        return startHandling(settings, request);
+    } catch (...) {
+        Future<void> failed = makeFuture<void>("handleHttpRequest");
+        failed.fail(std::current_exception());
+        return failed;
     }
-    if (s.logRequests) {
-        logRequest(s, request);
-    }
-    Route route = routeRequest(s, request.method, request.url.path);
-    if (route.listingDirectory) {
-        auto builder = std::make_shared<ListingBuilder>(s, std::move(*route.listingDirectory));
-        co_await buildListing(builder);
-        route.response = builder->finish();
-    }
-    co_await sendStaticResponse(request, std::move(route.response));
 }
 
 RequestHandler staticRequestHandler(ServerSettings settings) {
     auto shared = std::make_shared<const ServerSettings>(std::move(settings));
-    // The request arrives as the handler's own copy; taken by reference here, it is moved once
-    // more only, into the procedure.
-    return [shared](Request&& request) { return handleHttpRequest(shared, std::move(request)); };
+    // The request arrives as the handler's own copy; taken by reference here, it is copied again
+    // only for a listing, whose procedure outlives the call.
+    return [shared](Request&& request) { return handleHttpRequest(shared, request); };
 }
 
 std::string requestLogLine(std::string_view time, const Request& request) {

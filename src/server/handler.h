@@ -19,8 +19,10 @@ inline constexpr std::size_t fileChunkSize = 256u * 1024u;
 // Answers one request: a request addressed to another host gets the 403 page; otherwise the
 // listing, file, 404 or 501 response of chooseResponse. Completes once the response has been
 // handed to the connection; fails (with nothing or only part of a file sent) when the response
-// cannot be built or sent. Named "handleHttpRequest".
-Future<void> handleHttpRequest(std::shared_ptr<const ServerSettings> settings, Request request);
+// cannot be built or sent. A response sent whole gives the future of its one send; a listing,
+// which is built in slices, is the procedure "handleHttpRequest".
+Future<void> handleHttpRequest(const std::shared_ptr<const ServerSettings>& settings,
+                               const Request& request);
 
 // The handler that serve() calls, holding one copy of the settings for all requests.
 RequestHandler staticRequestHandler(ServerSettings settings);
