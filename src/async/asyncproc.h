@@ -170,6 +170,11 @@ public:
         setName(name.text);
         return {};
     }
+    // An awaiter of another layer that waits on a future through FutureAwaiter and so keeps the
+    // contract above; it says so with a member type ProcedureAwaiter.
+    template <class Awaiter>
+    requires requires { typename Awaiter::ProcedureAwaiter; }
+    Awaiter await_transform(Awaiter awaiter) const { return awaiter; }
 
 protected:
     Future<T> future_;

@@ -26,19 +26,8 @@ std::int32_t finishFill(BufferedSocketObject& socket, std::int32_t received) {
 }
 
 // One fill; a read that the deadline cut off, or that starts after it, reads as the stream's end.
-Future<std::int32_t> fill(BufferedSocket socket, SocketFlags flags) {
-    co_await procedureName("fill");
-    std::int32_t received = 0;
-    if (!socket->readTimedOut) {
-        try {
-            received = co_await startFill(socket, flags);
-        } catch (const OSError&) {
-            if (!socket->readTimedOut) {
-                throw;
-            }
-        }
-    }
-    co_return finishFill(*socket, socket->readTimedOut ? 0 : received);
+FillAwaiter fill(BufferedSocket socket, SocketFlags flags) {
+    return FillAwaiter(std::move(socket), flags);
 }
 
 void armDeadlineTimer(const BufferedSocket& socket, std::int64_t wakeAt);
@@ -248,7 +237,27 @@ bool takeBufferedLine(const BufferedSocket& socket, std::string& line, std::size
     return true;
 }
 
-Future<std::int32_t> fillBuffer(BufferedSocket socket, SocketFlags flags) {
+FillAwaiter::FillAwaiter(BufferedSocket socket, SocketFlags flags) : socket_(std::move(socket)) {
+    if (!socket_->readTimedOut) {
+        receive_.emplace(startFill(socket_, flags));
+    }
+}
+
+std::int32_t FillAwaiter::await_resume() const {
+    std::int32_t received = 0;
+    if (receive_) {
+        try {
+            received = receive_->await_resume();
+        } catch (const OSError&) {
+            if (!socket_->readTimedOut) {
+                throw;
+            }
+        }
+    }
+    return finishFill(*socket_, socket_->readTimedOut ? 0 : received);
+}
+
+FillAwaiter fillBuffer(BufferedSocket socket, SocketFlags flags) {
     return fill(std::move(socket), flags);
 }
 

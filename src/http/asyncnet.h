@@ -8,9 +8,11 @@
 
 #include "async/asyncdispatch.h"
 #include "async/asyncfutures.h"
+#include "async/asyncproc.h"
 #include "http/request.h"
 
 #include <array>
+#include <coroutine>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -119,9 +121,29 @@ inline bool hasBufferedBytes(const BufferedSocket& socket) {
     return socket->readPosition < socket->fillLength;
 }
 
-// One fill of the buffer, which must hold no unread bytes: the count received, or 0 when the
-// stream ended (or the read deadline passed) first.
-Future<std::int32_t> fillBuffer(BufferedSocket socket, SocketFlags flags = defaultSocketFlags);
+// One fill of the buffer, which must hold no unread bytes, awaited in a procedure: the count
+// received, or 0 when the stream ended (or the read deadline passed) first. The procedure resumes
+// straight from the receive's completion, with no procedure of the fill's own between.
+class FillAwaiter {
+public:
+    using ProcedureAwaiter = void;
+
+    FillAwaiter(BufferedSocket socket, SocketFlags flags);
+
+    bool await_ready() const noexcept { return !receive_ || receive_->await_ready(); }
+    template <class Promise>
+    void await_suspend(std::coroutine_handle<Promise> frame) {
+        receive_->await_suspend(frame);
+    }
+    std::int32_t await_resume() const;
+
+private:
+    BufferedSocket socket_;
+    // None when the deadline had passed before the fill began.
+    std::optional<detail::FutureAwaiter<std::int32_t>> receive_;
+};
+
+FillAwaiter fillBuffer(BufferedSocket socket, SocketFlags flags = defaultSocketFlags);
 
 // A read still waiting at `deadline` (monotonicNow() time) ends as the end of the stream, and so
 // does every later read until the deadline is set again; isReadTimedOut then says why. 0 removes
