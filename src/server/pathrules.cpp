@@ -4,6 +4,7 @@
 #include "runtime/ascii.h"
 #include "server/fs.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <vector>
@@ -156,9 +157,10 @@ std::string joinRequestPath(std::string_view root, std::string_view decodedPath,
     if (isPlainRequestPath(decodedPath) && isNormalisedRoot(root, separator)) {
         std::string result;
         result.reserve(root.size() + decodedPath.size());
-        result += root;
-        for (const char c : decodedPath) {
-            result += c == '/' ? separator : c;
+        result.append(root).append(decodedPath);
+        if (separator != '/') {
+            std::replace(result.begin() + static_cast<std::ptrdiff_t>(root.size()), result.end(),
+                         '/', separator);
         }
         return result;
     }
