@@ -215,6 +215,20 @@ Future<T> makeFuture(const char* name = "") {
     return Future<T>(detail::makeCached<detail::FutureState<T>>(name));
 }
 
+// What `start` gives, or, when it raises, a future of that name failed with its exception: for an
+// operation that hands on another operation's future instead of being a procedure of its own,
+// and must fail the way a procedure would.
+template <class T, class Start>
+Future<T> futureOrFailure(const char* name, Start&& start) {
+    try {
+        return start();
+    } catch (...) {
+        Future<T> failed = makeFuture<T>(name);
+        failed.fail(std::current_exception());
+        return failed;
+    }
+}
+
 namespace detail {
 void installAsyncCheck(FutureBase& future);
 }

@@ -314,15 +314,11 @@ Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
 Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags) {
     // No procedure of its own: the socket's send is the outcome, and a failure to start it
     // arrives, as from any procedure, as a failed future.
-    try {
+    return futureOrFailure<void>("send", [&] {
         assertCondition(socket != nullptr, "socket != nil");
         ++socket->sendCount;
         return send(socket->fd, std::move(data), flags);
-    } catch (...) {
-        Future<void> failed = makeFuture<void>("send");
-        failed.fail(std::current_exception());
-        return failed;
-    }
+    });
 }
 
 void close(const BufferedSocket& socket) {

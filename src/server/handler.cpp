@@ -146,24 +146,14 @@ Future<void> startHandling(const std::shared_ptr<const ServerSettings>& settings
 // No procedure of its own for a response sent whole: its one send is the outcome, so the
 // request's procedure resumes straight from it.
 Future<void> sendStaticResponse(const Request& request, StaticResponse response) {
-    try {
-        return startStaticResponse(request, response);
-    } catch (...) {
-        Future<void> failed = makeFuture<void>("sendStaticResponse");
-        failed.fail(std::current_exception());
-        return failed;
-    }
+    return futureOrFailure<void>("sendStaticResponse",
+                                 [&] { return startStaticResponse(request, response); });
 }
 
 Future<void> handleHttpRequest(const std::shared_ptr<const ServerSettings>& settings,
                                const Request& request) {
-    try {
-        return startHandling(settings, request);
-    } catch (...) {
-        Future<void> failed = makeFuture<void>("handleHttpRequest");
-        failed.fail(std::current_exception());
-        return failed;
-    }
+    return futureOrFailure<void>("handleHttpRequest",
+                                 [&] { return startHandling(settings, request); });
 }
 
 RequestHandler staticRequestHandler(ServerSettings settings) {
