@@ -25,11 +25,6 @@ std::int32_t finishFill(BufferedSocketObject& socket, std::int32_t received) {
     return received;
 }
 
-// One fill; a read that the deadline cut off, or that starts after it, reads as the stream's end.
-FillAwaiter fill(BufferedSocket socket, SocketFlags flags) {
-    return FillAwaiter(std::move(socket), flags);
-}
-
 void armDeadlineTimer(const BufferedSocket& socket, std::int64_t wakeAt);
 
 std::int64_t nextWake(const BufferedSocketObject& socket, std::int64_t now) {
@@ -186,12 +181,12 @@ Future<std::string> recv(BufferedSocket socket, std::int32_t size, SocketFlags f
     std::string result;
     // Room for a large count is taken as the bytes arrive, not on the peer's word alone.
     result.reserve(static_cast<std::size_t>(std::clamp(size, 0, 65536)));
-    if (socket->fillLength == 0 && co_await fill(socket, flags) == 0) {
+    if (socket->fillLength == 0 && co_await fillBuffer(socket, flags) == 0) {
         co_return result;
     }
     while (static_cast<std::int32_t>(result.size()) < size) {
         if (socket->readPosition >= socket->fillLength) {
-            if (peek || co_await fill(socket, flags) == 0) {
+            if (peek || co_await fillBuffer(socket, flags) == 0) {
                 break;
             }
         }
@@ -211,13 +206,13 @@ Future<void> recvLineInto(BufferedSocket socket, std::string& line, SocketFlags 
                           std::size_t maxLength) {
     co_await procedureName("recvLineInto");
     assertCondition(!flags.contains(SocketFlag::Peek), "SocketFlag.Peek notin flags");
-    if (socket->fillLength == 0 && co_await fill(socket, flags) == 0) {
+    if (socket->fillLength == 0 && co_await fillBuffer(socket, flags) == 0) {
         co_return;
     }
     LineScanState state;
     while (scanLine(socket->buffer.data(), socket->readPosition, socket->fillLength, line, state,
                     maxLength) == LineScan::NeedMore) {
-        if (co_await fill(socket, flags) == 0) {
+        if (co_await fillBuffer(socket, flags) == 0) {
             line.clear();
             co_return;
         }
@@ -258,7 +253,7 @@ std::int32_t FillAwaiter::await_resume() const {
 }
 
 FillAwaiter fillBuffer(BufferedSocket socket, SocketFlags flags) {
-    return fill(std::move(socket), flags);
+    return FillAwaiter(std::move(socket), flags);
 }
 
 namespace {
@@ -274,9 +269,7 @@ void setDeadlineAt(const BufferedSocket& socket, std::int64_t deadline, std::int
 } // namespace
 
 void setReadDeadline(const BufferedSocket& socket, std::int64_t deadline) {
-    // The clock matters only when a check interval may wake the timer before the deadline.
-    const bool needsNow = deadline != 0 && socket->deadlineCheckInterval > 0;
-    setDeadlineAt(socket, deadline, needsNow ? monotonicNow() : deadline);
+    setDeadlineAt(socket, deadline, deadline != 0 ? monotonicNow() : 0);
 }
 
 void setReadDeadlineAfterMs(const BufferedSocket& socket, std::int64_t ms) {
@@ -299,7 +292,7 @@ Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
     std::size_t discarded = 0;
     try {
         while (discarded <= byteLimit) {
-            const std::int32_t received = co_await fill(socket, defaultSocketFlags);
+            const std::int32_t received = co_await fillBuffer(socket, defaultSocketFlags);
             if (received == 0) {
                 break;
             }
