@@ -69,15 +69,17 @@ std::string mediaTypeOf(const ServerSettings& settings, std::string_view path) {
 }
 
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path) {
-    std::unique_ptr<fs::FileReader> reader = fs::FileReader::open(path);
-    if (!reader) {
-        throw IOError("cannot open: " + path);
-    }
-    return fileResponse(settings, path, std::move(reader));
+    return fileResponse(settings, path, nullptr);
 }
 
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path,
                             std::unique_ptr<fs::FileReader> reader) {
+    if (!reader) {
+        reader = fs::FileReader::open(path);
+        if (!reader) {
+            throw IOError("cannot open: " + path);
+        }
+    }
     std::string mediaType = mediaTypeOf(settings, path);
     if (!reader->isDiskFile()) {
         return notFoundResponse(settings);

@@ -43,18 +43,6 @@ bool liesWithin(const std::string& root, const std::string& path) {
 
 namespace {
 
-// Whether an absolute path is in normalised form; the served folder's answer is kept, since
-// every request asks it again.
-bool isNormalised(std::string_view base) {
-    thread_local std::string lastAsked;
-    thread_local bool lastAnswer = false;
-    if (base != lastAsked) {
-        lastAsked = base;
-        lastAnswer = detail::normalisePath(base, '/') == base;
-    }
-    return lastAnswer;
-}
-
 // The part of `path` below `root` ("" for the root itself), when `root` is already in normalised
 // form and `path` begins with it; nothing otherwise. Only then is the real location of `path`
 // that of `root` followed by the rest, as long as no segment of the rest is a link.
@@ -63,7 +51,7 @@ std::optional<std::string_view> partBelow(const std::string& root, const std::st
     while (base.size() > 1 && base.back() == '/') {
         base.remove_suffix(1);
     }
-    if (base.empty() || base.front() != '/' || !isNormalised(base) ||
+    if (base.empty() || base.front() != '/' || !detail::isNormalised(base, '/') ||
         path.compare(0, base.size(), base) != 0) {
         return std::nullopt;
     }

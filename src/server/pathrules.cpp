@@ -134,27 +134,13 @@ bool isPlainRequestPath(std::string_view path) {
     return true;
 }
 
-// Whether the root is written as joinRequestPath would write it, without a final separator; the
-// served folder's answer is kept, since every request asks it again.
-bool isNormalisedRoot(std::string_view root, char separator) {
-    thread_local std::string lastRoot;
-    thread_local char lastSeparator = 0;
-    thread_local bool lastAnswer = false;
-    if (root != lastRoot || separator != lastSeparator) {
-        lastRoot = root;
-        lastSeparator = separator;
-        lastAnswer =
-            !root.empty() && !isSeparator(root.back()) && normalisePath(root, separator) == root;
-    }
-    return lastAnswer;
-}
-
 } // namespace
 
 // A plain path below a normalised root joins as it stands, which is what the general rule gives
 // for it without splitting both into segments.
 std::string joinRequestPath(std::string_view root, std::string_view decodedPath, char separator) {
-    if (isPlainRequestPath(decodedPath) && isNormalisedRoot(root, separator)) {
+    if (isPlainRequestPath(decodedPath) && !root.empty() && !isSeparator(root.back()) &&
+        isNormalised(root, separator)) {
         std::string result;
         result.reserve(root.size() + decodedPath.size());
         result.append(root).append(decodedPath);
@@ -182,6 +168,18 @@ std::string normalisePath(std::string_view path, char separator) {
     std::vector<std::string_view> kept;
     appendSegments(kept, path, 0);
     return joinSegments(leadingSeparators(path, separator), kept, separator);
+}
+
+bool isNormalised(std::string_view path, char separator) {
+    thread_local std::string lastPath;
+    thread_local char lastSeparator = 0;
+    thread_local bool lastAnswer = false;
+    if (path != lastPath || separator != lastSeparator) {
+        lastPath = path;
+        lastSeparator = separator;
+        lastAnswer = normalisePath(path, separator) == path;
+    }
+    return lastAnswer;
 }
 
 bool isWindowsRewrittenSegment(std::string_view segment) {

@@ -30,6 +30,10 @@ std::string joinRequestPath(std::string_view root, std::string_view decodedPath,
 // the leading separator(s) kept as mapRequestPath keeps them and no trailing one.
 std::string normalisePath(std::string_view path, char separator);
 
+// Whether normalisePath would leave `path` as it is. The last answer is kept per thread, since
+// every request asks it of the served folder again.
+bool isNormalised(std::string_view path, char separator);
+
 // A segment that Windows would not open as written: one ending in '.' or ' ' (other than "."
 // and ".."), one holding ':' (a stream name), or a reserved device name such as CON, NUL,
 // COM1 or LPT9 in any case, with or without an extension.

@@ -44,10 +44,7 @@ Route routeRequest(const ServerSettings& settings, RequestMethod method, std::st
     case fs::PathKind::Directory:
         return {std::move(mapped), StaticResponse{}};
     case fs::PathKind::File:
-        if (found.file) {
-            return {std::nullopt, fileResponse(settings, mapped, std::move(found.file))};
-        }
-        return {std::nullopt, fileResponse(settings, mapped)};
+        return {std::nullopt, fileResponse(settings, mapped, std::move(found.file))};
     case fs::PathKind::Missing:
         break;
     }
