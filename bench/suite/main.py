@@ -23,11 +23,11 @@ def machine_facts():
             "date": time.strftime("%Y-%m-%d %H:%M")}
 
 
-def start_all(program, npm, work, site, wanted):
-    ports = servers.free_ports(5)
+def start_all(program, npm, work, site, wanted, baseline):
+    ports = servers.free_ports(6)
     log = open(os.path.join(work, "servers.log"), "wb")
     started = []
-    commands = servers.peer_commands(program, npm, work, site, ports)
+    commands = servers.peer_commands(program, npm, work, site, ports, baseline)
     for port, (name, command, environment) in zip(ports, commands):
         if wanted and name not in wanted:
             continue
@@ -106,6 +106,7 @@ def main():
     parser.add_argument("--seconds", type=int, default=3)
     parser.add_argument("--repetitions", type=int, default=3)
     parser.add_argument("--servers", help="comma-separated names to measure (default: all)")
+    parser.add_argument("--baseline", help="an earlier quorvin-serve, measured as 'quorvin baseline'")
     args = parser.parse_args()
     resource.setrlimit(resource.RLIMIT_NOFILE, (servers.OPEN_FILES, servers.OPEN_FILES))
 
@@ -119,7 +120,7 @@ def main():
         progress("making the data set in %s" % site)
         dataset.make_site(site)
         wanted = args.servers.split(",") if args.servers else None
-        running = start_all(args.program, args.npm, work, site, wanted)
+        running = start_all(args.program, args.npm, work, site, wanted, args.baseline)
         facts = machine_facts()
         results = measure(running, args.seconds, args.repetitions, progress)
     finally:

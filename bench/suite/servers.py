@@ -55,9 +55,11 @@ def nginx_command(work, site, port):
     return ["nginx", "-p", prefix, "-c", conf], {}
 
 
-def peer_commands(program, npm, work, site, ports):
-    """(name, command, extra environment) of every server, Quorvin first and nginx second."""
+def peer_commands(program, npm, work, site, ports, baseline=None):
+    """(name, command, extra environment) of every server, Quorvin first and nginx second; an
+    earlier build of Quorvin, when given, comes last."""
     node_modules = os.path.join(npm, "node_modules")
+    earlier = [("quorvin baseline", *quorvin_command(baseline, site, ports[5]))] if baseline else []
     return [
         ("quorvin", *quorvin_command(program, site, ports[0])),
         ("nginx", *nginx_command(work, site, ports[1])),
@@ -70,7 +72,7 @@ def peer_commands(program, npm, work, site, ports):
         ("npm serve",
          ["node", os.path.join(node_modules, "serve", "build", "main.js"), "-n", "-L", "-l",
           "tcp://127.0.0.1:%d" % ports[4], site], {}),
-    ]
+    ] + earlier
 
 
 def free_ports(count):
