@@ -1,5 +1,7 @@
 // quorvin-serve [--port N] FOLDER: serves the folder on http://127.0.0.1:4321/ (or port N) from a
 // pool worker, as the window does, until interrupted or until the launch ends with an error.
+// --help and --version answer on standard output; any other mistake gives the usage on standard
+// error and status 2.
 #include "app/arguments.h"
 #include "async/asyncdispatch.h"
 #include "async/threadpool.h"
@@ -9,6 +11,7 @@
 #include "server/launch.h"
 #include "server/launchoutcome.h"
 #include "server/pathrules.h"
+#include "server/settings.h"
 
 #include <cstdio>
 #include <exception>
@@ -25,9 +28,20 @@ constexpr int usageStatus = 2;
 constexpr int launchFailedStatus = 1;
 
 constexpr const char* usageLine = "usage: quorvin-serve [--port N] FOLDER\n";
+// What --help adds to the usage line. The manual page quorvin-serve.1 says the same; the test
+// command compares the two.
+constexpr const char* helpDetails =
+    "Serves FOLDER as a static web site on http://127.0.0.1:4321/ until interrupted.\n"
+    "\n"
+    "  --port N    serve on port N (1 to 65535) instead of 4321\n"
+    "  --help      print this help and exit\n"
+    "  --version   print the version and exit\n";
+
+enum class ServeAction { ServeFolder, ShowHelp, ShowVersion };
 
 // What the command line asks for.
 struct ServeOptions {
+    ServeAction action = ServeAction::ServeFolder;
     std::uint16_t port = defaultListenPort;
     std::string folder;
 };
@@ -45,12 +59,18 @@ std::optional<std::uint16_t> parsePort(const std::string& text) {
     return static_cast<std::uint16_t>(port);
 }
 
-// "[--port N] FOLDER"; nothing (after a message on standard error) when the line is not that.
+// "[--port N] FOLDER", or --help or --version, which end the line where they stand; nothing
+// (after a message on standard error) when a mistake comes first.
 std::optional<ServeOptions> parseOptions(const std::vector<std::string>& arguments) {
     ServeOptions options;
     bool haveFolder = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "--version") {
+            options.action =
+                argument == "--help" ? ServeAction::ShowHelp : ServeAction::ShowVersion;
+            return options;
+        }
         if (argument == "--port" && i + 1 < arguments.size()) {
             std::optional<std::uint16_t> port = parsePort(arguments[++i]);
             if (!port) {
@@ -75,10 +95,24 @@ std::optional<ServeOptions> parseOptions(const std::vector<std::string>& argumen
     return options;
 }
 
+// "Quorvin v20.08.14": the name and version that every launch states in its start line.
+std::string versionLine() {
+    const ServerSettings settings = launchSettings({});
+    return settings.serverName + " v" + settings.serverVersion + "\n";
+}
+
 int serveFolder(const std::vector<std::string>& arguments) {
     std::optional<ServeOptions> options = parseOptions(arguments);
     if (!options) {
         return usageStatus;
+    }
+    if (options->action != ServeAction::ServeFolder) {
+        const std::string text = options->action == ServeAction::ShowHelp
+                                     ? std::string(usageLine) + helpDetails
+                                     : versionLine();
+        std::fputs(text.c_str(), stdout);
+        std::fflush(stdout);
+        return 0;
     }
     const std::string& given = options->folder;
     std::string folder = given.empty() ? std::string() : absoluteFolderPath(given);
