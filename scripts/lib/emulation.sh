@@ -169,7 +169,7 @@ window_smoke_test() { # EXE
         echo "   note: $program is not built; window smoke test skipped"
         return 0
     fi
-    emulated scripts/wine-run "$program" >"$logs/window.log" 2>&1 &
+    emulated env "${fake_opener_env[@]}" scripts/wine-run "$program" >"$logs/window.log" 2>&1 &
     local pid=$! deadline=$((SECONDS + 120)) found=
     while [ $SECONDS -lt $deadline ] && kill -0 "$pid" 2>/dev/null; do
         found="$(xdotool search --onlyvisible --name '^Quorvin Software$' 2>/dev/null | head -1)"

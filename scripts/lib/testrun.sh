@@ -114,3 +114,31 @@ run_check() {
         note_failure "$name"
     fi
 }
+
+# Windows programs open links through Wine's winebrowser, which the test prefixes point at the
+# xdg-open and xdg-email found on PATH (scripts/wine-run). with_fake_openers runs a command with
+# tests/app/fake-bin first on PATH: its xdg-open and xdg-email record each link in the file named
+# by QUORVIN_OPENED_URLS, which the tests read; every other browser or mail program name Wine
+# tries is a fake that records in QUORVIN_STRAY_OPENS instead, which check_no_real_opener reports.
+# fake_opener_env holds the same settings as arguments of env, for runners that take no function.
+start_fake_openers() {
+    opened_urls="$(mktemp)"
+    stray_opens="$(mktemp)"
+    fake_opener_env=(PATH="$root/tests/app/fake-bin:$PATH" QUORVIN_OPENED_URLS="$opened_urls"
+        QUORVIN_STRAY_OPENS="$stray_opens")
+}
+
+stop_fake_openers() {
+    rm -f "$opened_urls" "$stray_opens"
+}
+
+with_fake_openers() { # COMMAND...
+    env "${fake_opener_env[@]}" "$@"
+}
+
+check_no_real_opener() {
+    [ -s "$stray_opens" ] || return 0
+    echo "a link went past the test openers, towards a real browser or mail program:"
+    cat "$stray_opens"
+    note_failure "a real browser or mail program was reached: $(head -1 "$stray_opens")"
+}

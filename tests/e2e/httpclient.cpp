@@ -132,10 +132,10 @@ std::string getRequest(std::string_view target, std::string_view extraHeaders) {
     return request;
 }
 
-HttpResponse fetch(std::uint16_t port, std::string_view rawRequest) {
+HttpResponse fetch(std::uint16_t port, std::string_view rawRequest, int timeoutMs) {
     HttpClient client(port);
     client.sendAll(rawRequest);
-    std::optional<HttpResponse> response = client.readResponse();
+    std::optional<HttpResponse> response = client.readResponse(timeoutMs);
     if (!response) {
         ADD_FAILURE() << "no response to " << rawRequest.substr(0, rawRequest.find('\r'));
         return {};

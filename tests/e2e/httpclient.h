@@ -53,8 +53,8 @@ private:
 std::string getRequest(std::string_view target,
                        std::string_view extraHeaders = "Host: 127.0.0.1\r\n");
 
-// One request on a fresh connection and its response (status 0 when none came).
-HttpResponse fetch(std::uint16_t port, std::string_view rawRequest);
+// One request on a fresh connection and its response (status 0 when none came in time).
+HttpResponse fetch(std::uint16_t port, std::string_view rawRequest, int timeoutMs = 20000);
 inline HttpResponse fetchGet(std::uint16_t port, std::string_view target) {
     return fetch(port, getRequest(target));
 }

@@ -5,6 +5,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/paths.h"
+#include "server/tempfolder.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -61,9 +62,9 @@ std::string nextOpened(const std::string& record, std::size_t seen) {
     return "";
 }
 
-// Under Wine, ShellExecuteW reaches winebrowser, which runs xdg-open (xdg-email for mailto:
-// links): the harness puts fake ones first on PATH that append each URL to the file named by
-// QUORVIN_OPENED_URLS.
+// Under Wine, ShellExecuteW reaches winebrowser, which the test prefix lets run only xdg-open
+// (xdg-email for mailto: links) from PATH: the harness puts fake ones first on PATH that append
+// each URL to the file named by QUORVIN_OPENED_URLS.
 class BrowserHandOver : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -88,6 +89,22 @@ TEST_F(BrowserHandOver, ServerPageReachesTheBrowser) {
 TEST_F(BrowserHandOver, AMailtoLinkReachesTheOpener) {
     shellOpen("mailto:support@quorvin.example", SW_SHOW);
     EXPECT_EQ(nextOpened(record, seen), "mailto:support@quorvin.example");
+}
+
+TEST_F(BrowserHandOver, AnHttpsLinkReachesTheOpener) {
+    shellOpen("https://quorvin.example/help?topic=ports", SW_SHOW);
+    EXPECT_EQ(nextOpened(record, seen), "https://quorvin.example/help?topic=ports");
+}
+
+// A page on disk reaches the opener as a file: URL of its host path, whatever the drive.
+TEST_F(BrowserHandOver, APageOnDiskReachesTheOpener) {
+    TempFolder temp;
+    temp.writeFile("start page.html", "<p>hello</p>");
+    openInBrowser(temp.join("start page.html"));
+    const std::string opened = nextOpened(record, seen);
+    EXPECT_EQ(opened.rfind("file:///", 0), 0u) << opened;
+    EXPECT_TRUE(opened.ends_with("/start page.html") || opened.ends_with("/start%20page.html"))
+        << opened;
 }
 
 TEST_F(BrowserHandOver, ShellOpenPassesTheTargetUnchanged) {
