@@ -5,6 +5,7 @@ import asyncio
 import json
 import multiprocessing
 import os
+import queue
 import resource
 import signal
 import socket
@@ -96,7 +97,7 @@ def run_load(cfg, seconds, recorder, bursting, server):
         try:
             name, tally, extra = out.get(timeout=1)
             results[name] = (tally, extra)
-        except Exception:
+        except queue.Empty:
             pass
     for worker in workers:
         worker.join(timeout=5)
@@ -156,7 +157,6 @@ def main():
         load_ended = time.monotonic()
         alive = server.poll() is None
         settle(server.pid, before[1])
-        after5 = None
         while alive and time.monotonic() < load_ended + 5:
             time.sleep(0.2)
         after5 = sample(server.pid) if alive else None
