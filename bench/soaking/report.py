@@ -2,6 +2,7 @@
 import datetime
 import os
 import platform
+import subprocess
 
 
 def percentile(values, fraction):
@@ -97,16 +98,21 @@ ROLE_TEXT = {
 }
 
 
+def commit():
+    done = subprocess.run(["git", "log", "-1", "--format=%h"], capture_output=True, text=True)
+    return done.stdout.strip() or "an unknown commit"
+
+
 def write_report(path, s, cfg, args):
     d, r, t, lat = s["descriptors"], s["rss_kib"], s["threads"], s["latency"]
     lines = [
         "# Reliability: the soak run",
         "",
         "`bench/soak --minutes %g` ran a Release quorvin-serve for %g minutes under a mixed load "
-        "on %s (%s, %d CPUs), on %s UTC." % (s["seconds"] / 60, s["seconds"] / 60,
-                                            platform.node() or "this machine", platform.machine(),
-                                            os.cpu_count(), datetime.datetime.utcnow()
-                                            .strftime("%Y-%m-%d %H:%M")),
+        "on %s (%s, %d CPUs), on %s UTC, built from commit %s."
+        % (s["seconds"] / 60, s["seconds"] / 60, platform.node() or "this machine",
+           platform.machine(), os.cpu_count(),
+           datetime.datetime.utcnow().strftime("%Y-%m-%d %H:%M"), commit()),
         "",
         "## Figures",
         "",
