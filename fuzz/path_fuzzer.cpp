@@ -1,7 +1,8 @@
 // Routes arbitrary request paths against a real temporary tree whose links lead in, out, back in,
 // round in circles and nowhere, and checks the confinement: the mapped path never climbs above
 // the served folder, a listing is only ever of a folder that really lies in it, and a file body
-// is only ever one of its files. Everything outside holds the word OUTSIDE.
+// is only ever one of its files; and a path with no link on its way is served. Everything outside
+// holds the word OUTSIDE.
 #include "fuzzfault.h"
 
 #include "runtime/errors.h"
@@ -20,6 +21,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -123,12 +125,15 @@ std::string bodyOf(StaticResponse& response) {
     return body;
 }
 
-void checkRoute(const ServerSettings& settings, std::string_view urlPath) {
+// What a request got; the checks of confinement are made on the way.
+enum class Served { Listing, File, Refused };
+
+Served checkRoute(const ServerSettings& settings, std::string_view urlPath) {
     Route route;
     try {
         route = routeRequest(settings, HttpGet, urlPath);
     } catch (const InputError&) {
-        return; // a file that cannot be read is refused with an error, which is fine
+        return Served::Refused; // a file that cannot be read is refused with an error
     }
     if (route.listingDirectory) {
         check(reallyWithin(*route.listingDirectory), "a folder outside is to be listed");
@@ -138,13 +143,35 @@ void checkRoute(const ServerSettings& settings, std::string_view urlPath) {
                   page.find("evil.txt") == std::string::npos &&
                   page.find("deeper") == std::string::npos,
               "a listing names what lies outside");
-        return;
+        return Served::Listing;
     }
     const std::string body = bodyOf(route.response);
     check(body.find("OUTSIDE") == std::string::npos, "a file from outside was served");
     if (route.response.status == 200) {
         check(body.rfind("inside ", 0) == 0, "a 200 answer that is no file of the tree");
+        return Served::File;
     }
+    return Served::Refused;
+}
+
+// What a mapped path names when no link lies on its way, so that it is its own real path; nothing
+// otherwise. Such a path below the served folder must be served: only links may lead out.
+// A trailing separator names a folder only, as the system reads it.
+std::optional<Served> plainTarget(std::string mapped) {
+    const bool folderOnly = mapped.size() > 1 && mapped.back() == '/';
+    while (mapped.size() > 1 && mapped.back() == '/') {
+        mapped.pop_back();
+    }
+    char buffer[PATH_MAX];
+    struct stat status {};
+    if (realpath(mapped.c_str(), buffer) == nullptr || mapped != buffer ||
+        stat(buffer, &status) != 0) {
+        return std::nullopt;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return Served::Listing;
+    }
+    return folderOnly ? std::optional<Served>() : Served::File;
 }
 
 } // namespace
@@ -165,7 +192,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(reallyWithin(mapped), "a path outside counts as within the served folder");
     }
 
-    checkRoute(plain, urlPath);
-    checkRoute(trailing, urlPath);
+    const Served served = checkRoute(plain, urlPath);
+    check(checkRoute(trailing, urlPath) == served,
+          "a trailing separator on the folder changed the answer");
+    if (isServablePath(decoded) && startsWithFolder(mapped, realRoot())) {
+        const std::optional<Served> expected = plainTarget(mapped);
+        check(!expected || served == *expected, "a path with no link on its way was refused");
+    }
     return 0;
 }
