@@ -7,7 +7,7 @@ import struct
 import subprocess
 import time
 
-from .http import Tally, WrongAnswer, expect_file, read_response, request
+from .http import WrongAnswer, expect_file, read_response, request
 
 # How long any one exchange may take before it counts as a failure (the server never stalls).
 EXCHANGE_TIMEOUT = 60.0
@@ -37,11 +37,6 @@ async def guarded(tally, exchange):
         tally.add_wrong(str(e))
     except (OSError, asyncio.TimeoutError, asyncio.IncompleteReadError) as e:
         tally.add_failure("%s: %s" % (type(e).__name__, e))
-
-
-async def until_stopped(stop):
-    while not stop.is_set():
-        await asyncio.sleep(0.2)
 
 
 # Keep-alive GETs of small files, pipelined batches and one-request connections.
