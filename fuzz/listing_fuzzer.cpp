@@ -1,6 +1,7 @@
-// Makes a real folder whose entries have arbitrary names (the input split at '/', which no name
-// can hold), lists it, and reads the page back as a browser would: every entry appears once, its
-// href decodes to its own URL path, and its text unescapes to its name.
+// Makes a real folder with an arbitrary name whose entries have arbitrary names (the input split at
+// '/', which no name can hold), lists it, and reads the page back as a browser would: the title
+// unescapes to the folder's URL path, every entry appears once, its href decodes to its own URL
+// path, and its text unescapes to its name.
 #include "fuzzfault.h"
 
 #include "server/listing.h"
@@ -25,30 +26,23 @@ namespace {
 
 constexpr fuzzing::Checker check("listing fuzzer");
 
-// The served folder, and the folder below it whose listing is read (so it has a back link).
-struct Place {
-    std::string root;
-    std::string listed;
-};
-
-const Place& place() {
-    // Never destroyed: the clean-up at exit still needs the paths.
-    static const Place& made = *new Place([] {
+// The served folder; the listed folder lies below it, so that its listing has a back link.
+const std::string& root() {
+    // Never destroyed: the clean-up at exit still needs the path.
+    static const std::string& made = *new std::string([] {
         std::string pattern = fuzzing::temporaryFolderPattern("listing");
         check(mkdtemp(pattern.data()) != nullptr, "no temporary folder");
-        Place p{pattern, pattern + "/sub"};
-        check(mkdir(p.listed.c_str(), 0700) == 0, "no listed folder");
-        std::atexit([] { std::filesystem::remove_all(place().root); });
-        return p;
+        std::atexit([] { std::filesystem::remove_all(root()); });
+        return pattern;
     }());
     return made;
 }
 
-// Entry names from the input: '/' separates them, NUL (which no name can hold) is dropped, and
-// names the system refuses or that make the folder serve an index file are left out, and so
-// (for now) are names holding a backslash, which the listing still takes for a separator.
-std::map<std::string, bool> namesFrom(std::string_view input) {
-    std::map<std::string, bool> names; // name -> is a folder
+// Names from the input: '/' separates them, NUL (which no name can hold) is dropped, and names
+// the system refuses or that make the folder serve an index file are left out, and so (for now)
+// are names holding a backslash, which the listing still takes for a separator.
+std::vector<std::string> namesFrom(std::string_view input) {
+    std::vector<std::string> names;
     std::size_t start = 0;
     while (start <= input.size() && names.size() < 64) {
         std::size_t end = input.find('/', start);
@@ -67,16 +61,20 @@ std::map<std::string, bool> namesFrom(std::string_view input) {
             name == "index.htm" || name.find('\\') != std::string::npos) {
             continue;
         }
-        names.emplace(name, names.size() % 2 == 1);
+        names.push_back(std::move(name));
     }
     return names;
 }
 
-void makeEntries(const std::map<std::string, bool>& names) {
-    std::filesystem::remove_all(place().listed);
-    check(mkdir(place().listed.c_str(), 0700) == 0, "the listed folder cannot be made again");
-    for (const auto& [name, isFolder] : names) {
-        const std::string path = place().listed + "/" + name;
+// Empties the served folder and makes the listed folder in it with the entries (name -> is a
+// folder).
+void makeEntries(const std::string& listed, const std::map<std::string, bool>& entries) {
+    for (const auto& old : std::filesystem::directory_iterator(root())) {
+        std::filesystem::remove_all(old.path());
+    }
+    check(mkdir(listed.c_str(), 0700) == 0, "the listed folder cannot be made");
+    for (const auto& [name, isFolder] : entries) {
+        const std::string path = listed + "/" + name;
         if (isFolder) {
             check(mkdir(path.c_str(), 0700) == 0, "a folder cannot be made");
         } else {
@@ -92,8 +90,7 @@ std::string unescapeHtml(std::string_view text) {
         {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}};
     std::string result;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        check(text[i] != '<' && text[i] != '>' && text[i] != '"',
-              "an entry's text holds markup unescaped");
+        check(text[i] != '<' && text[i] != '>' && text[i] != '"', "a text holds markup unescaped");
         if (text[i] != '&') {
             result += text[i];
             continue;
@@ -107,7 +104,7 @@ std::string unescapeHtml(std::string_view text) {
                 break;
             }
         }
-        check(known, "an entry's text holds a bare '&'");
+        check(known, "a text holds a bare '&'");
     }
     return result;
 }
@@ -141,38 +138,52 @@ std::vector<Item> itemsOf(std::string_view page) {
 
 ServerSettings settings() {
     ServerSettings s;
-    s.rootDirectory = place().root;
+    s.rootDirectory = root();
     s.mimeTable = newMimeTable();
     s.serverName = "Quorvin";
     s.serverVersion = "fuzz";
     return s;
 }
 
+std::string titleOf(std::string_view page) {
+    const std::size_t start = page.find("<title>");
+    const std::size_t end = page.find("</title>");
+    check(start != std::string_view::npos && end != std::string_view::npos, "a page without title");
+    return unescapeHtml(page.substr(start + 7, end - start - 7));
+}
+
 } // namespace
 
+// The first name is the listed folder's, the others its entries', every second one a folder.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::map<std::string, bool> names =
+    std::vector<std::string> names =
         namesFrom(std::string_view(reinterpret_cast<const char*>(data), size));
-    makeEntries(names);
+    const std::string folder = names.empty() ? "sub" : names.front();
+    std::map<std::string, bool> entries;
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        entries.emplace(names[i], entries.size() % 2 == 1);
+    }
+    const std::string listed = root() + "/" + folder;
+    makeEntries(listed, entries);
     static const ServerSettings served = settings();
-    const StaticResponse response = listingResponse(served, place().listed);
+    const StaticResponse response = listingResponse(served, listed);
     check(response.status == 200, "the listing did not answer 200");
-    check(response.body.find("<title>Index of /sub/</title>") != std::string::npos,
+    check(titleOf(response.body) == "Index of /" + folder + "/",
           "the listing's title is not its URL path");
 
     const std::vector<Item> items = itemsOf(response.body);
     check(!items.empty() && items[0].kind == "back" && decodeRequestPath(items[0].href) == "/",
           "the back link does not lead to /");
-    check(items.size() == names.size() + 1, "the listing does not hold one item per entry");
+    check(items.size() == entries.size() + 1, "the listing does not hold one item per entry");
     for (std::size_t i = 1; i < items.size(); ++i) {
         const std::string name = unescapeHtml(items[i].text);
-        auto entry = names.find(name);
-        check(entry != names.end(), "an item's text is not the name of an entry");
+        auto entry = entries.find(name);
+        check(entry != entries.end(), "an item's text is not the name of an entry");
         const bool isFolder = entry->second;
         check(items[i].kind == (isFolder ? "folder" : "file"), "an entry listed as the wrong kind");
-        check(decodeRequestPath(items[i].href) == "/sub/" + name + (isFolder ? "/" : ""),
+        check(decodeRequestPath(items[i].href) == "/" + folder + "/" + name + (isFolder ? "/" : ""),
               "an href does not decode to the entry's URL path");
-        names.erase(entry);
+        entries.erase(entry);
     }
     return 0;
 }
