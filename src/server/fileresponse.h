@@ -10,8 +10,8 @@
 
 namespace quorvin {
 
-// Files above this size are refused rather than risk exhausting a 32-bit address space: the
-// response message holds the body a second time.
+// A file read whole is refused once it passes this size, rather than risk exhausting a 32-bit
+// address space. Only a file that grows while it is read reaches it: a larger one is streamed.
 inline constexpr std::uint64_t maxFileResponseSize = 256u * 1024u * 1024u;
 
 // Disk files up to this size are read whole into the body; larger ones are left open in

@@ -132,7 +132,7 @@ Future<void> startHandling(const std::shared_ptr<const ServerSettings>& settings
         return sendStaticResponse(request, forbiddenResponse(s));
     }
     if (s.logRequests) {
-        logRequest(s, request);
+        logRequest(request);
     }
     Route route = routeRequest(s, request.method, request.url.path);
     if (route.listingDirectory) {
@@ -174,7 +174,7 @@ std::string requestLogLine(std::string_view time, const Request& request) {
     return line;
 }
 
-void logRequest(const ServerSettings& /*settings*/, const Request& request) {
+void logRequest(const Request& request) {
     writeLine(requestLogLine(currentDateTime(), request));
 }
 
