@@ -28,7 +28,7 @@ std::string fileExtension(std::string_view path);
 // A disk file above wholeFileLimit comes back open in `bodyFile`, with its size, instead.
 // Something that opens but is no disk file (a device, a pipe) is answered with the 404 page.
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path);
-// The same for a file that the caller may have opened already (`reader` null: not yet).
+// The same for the file as the caller opened it (`reader` null: it could not be opened).
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path,
                             std::unique_ptr<fs::FileReader> reader);
 
