@@ -174,6 +174,21 @@ elif [ -x "$native" ]; then
     status=$?
     check "native: Ctrl-C exits with status 0 (got $status)" test "$status" -eq 0
     check "native: Ctrl-C writes Exiting..." grep -qxF 'Exiting...' "$LAST_OUT"
+    # The folder spelled with ".", ".." and doubled separators from a folder below it: the start
+    # line names its plain form, and the links are those of the plain spelling.
+    native_path="$(cd "$(dirname "$native")" && pwd)/$(basename "$native")"
+    port="$(pick_port)"
+    (cd "$site/docs" && exec "$native_path" --port "$port" ./..//.) >"$work/spelled.out" \
+        2>"$work/spelled.err" &
+    pids+=("$!")
+    check "native: a folder spelled ./..//. is named plainly in the start line" \
+        wait_for_line "$work/spelled.out" "serving: \"$site\" time: " 10
+    wait_for_port "$port" 10
+    reply="$(fetch "$port" /)"
+    check "native: the folder spelled ./..//. lists plain links" \
+        grep -q 'href="/docs/">docs</a>' <<<"$reply"
+    check "native: the folder spelled ./..//. has no back link at its top" \
+        test "$(grep -c 'class="i-back' <<<"$reply")" = 0
     timeout 10 "$native" "$site/hello.txt" >/dev/null 2>"$work/file.err"
     status=$?
     check "native: a file instead of a folder gives status 2 (got $status)" test "$status" -eq 2

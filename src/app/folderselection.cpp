@@ -3,15 +3,14 @@
 
 #include "app/mainwindow.h"
 #include "app/servercontrol.h"
-#include "runtime/utf.h"
+#include "server/fs.h"
 #include "toolkit/dataobject.h"
 #include "toolkit/dirdialog.h"
 
 namespace quorvin {
 
 bool isDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return fs::pathKind(path) == fs::PathKind::Directory;
 }
 
 void onSelectFolder() {

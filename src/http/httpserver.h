@@ -26,11 +26,14 @@ struct ConnectionTimeouts {
     std::int32_t lingerMs = lingerTimeMs;
 };
 
+// The largest request body a server reads unless told otherwise: 8 MiB.
+inline constexpr std::int32_t defaultMaxBodyLength = 8 * 1024 * 1024;
+
 struct HttpServerObject {
     BufferedSocket socket; // the listening socket; null until serve runs
     bool reuseAddress = true;
     bool reusePort = false;
-    std::int32_t maxBodyLength = 8388608;
+    std::int32_t maxBodyLength = defaultMaxBodyLength;
     ConnectionTimeouts timeouts;
 };
 using HttpServer = std::shared_ptr<HttpServerObject>;
@@ -39,7 +42,7 @@ using HttpServer = std::shared_ptr<HttpServerObject>;
 inline constexpr std::int32_t acceptPauseMs = 100;
 
 HttpServer createHttpServer(bool reuseAddress = true, bool reusePort = false,
-                            std::int32_t maxBodyLength = 8388608);
+                            std::int32_t maxBodyLength = defaultMaxBodyLength);
 
 // Opens the listener on address:port (an empty address is every IPv4 interface) and serves each
 // connection with processClient, for ever. The future, named "serve", finishes only by failing:

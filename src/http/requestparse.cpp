@@ -10,10 +10,6 @@ namespace {
 
 constexpr std::int32_t saturatedMax = 2147483647;
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool isLineEnd(char c) {
     return c == '\r' || c == '\n';
 }

@@ -15,6 +15,11 @@ constexpr char asciiUpper(char c) noexcept {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// Whether the byte is a decimal digit, '0' to '9'.
+constexpr bool isDigit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
+
 // The value of a hex digit of either case, or -1 for any other byte.
 constexpr int asciiHexValue(char c) noexcept {
     if (c >= '0' && c <= '9') {

@@ -5,10 +5,6 @@ namespace quorvin {
 
 namespace {
 
-bool isSeparator(char c) {
-    return c == '/' || c == '\\';
-}
-
 // Length of the root that must keep its separator: "/", "C:\", "\\server\share\".
 size_t rootLength(std::string_view path) {
     if (path.size() >= 3 && path[1] == ':' && isSeparator(path[2])) {
@@ -27,10 +23,6 @@ size_t rootLength(std::string_view path) {
 }
 
 } // namespace
-
-std::string absoluteFolderPath(std::string_view path) {
-    return stripTrailingSeparators(absolutePath(path));
-}
 
 std::string stripTrailingSeparators(std::string_view path) {
     size_t keep = rootLength(path);

@@ -8,6 +8,8 @@
 
 namespace quorvin {
 
+const char pathSeparator = '\\';
+
 std::string absolutePath(std::string_view path) {
     std::wstring wide = toWide(path);
     DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
@@ -20,6 +22,10 @@ std::string absolutePath(std::string_view path) {
         return std::string(path);
     }
     return fromWide(std::wstring_view(buffer.data(), length));
+}
+
+std::string absoluteFolderPath(std::string_view path) {
+    return stripTrailingSeparators(absolutePath(path));
 }
 
 } // namespace quorvin

@@ -2,6 +2,7 @@
 #include "server/fileresponse.h"
 
 #include "runtime/errors.h"
+#include "runtime/paths.h"
 #include "server/fs.h"
 #include "server/page.h"
 
@@ -10,10 +11,6 @@
 namespace quorvin {
 
 namespace {
-
-bool isSeparator(char c) {
-    return c == '/' || c == '\\';
-}
 
 constexpr std::size_t readPiece = 4000;
 
@@ -69,16 +66,13 @@ std::string mediaTypeOf(const ServerSettings& settings, std::string_view path) {
 }
 
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path) {
-    return fileResponse(settings, path, nullptr);
+    return fileResponse(settings, path, fs::FileReader::open(path));
 }
 
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path,
                             std::unique_ptr<fs::FileReader> reader) {
     if (!reader) {
-        reader = fs::FileReader::open(path);
-        if (!reader) {
-            throw IOError("cannot open: " + path);
-        }
+        throw IOError("cannot open: " + path);
     }
     std::string mediaType = mediaTypeOf(settings, path);
     if (!reader->isDiskFile()) {

@@ -10,8 +10,8 @@
 
 namespace quorvin {
 
-// Files above this size are refused rather than risk exhausting a 32-bit address space: the
-// response message holds the body a second time.
+// A file read whole is refused once it passes this size, rather than risk exhausting a 32-bit
+// address space. Only a file that grows while it is read reaches it: a larger one is streamed.
 inline constexpr std::uint64_t maxFileResponseSize = 256u * 1024u * 1024u;
 
 // Disk files up to this size are read whole into the body; larger ones are left open in
@@ -28,7 +28,7 @@ std::string fileExtension(std::string_view path);
 // A disk file above wholeFileLimit comes back open in `bodyFile`, with its size, instead.
 // Something that opens but is no disk file (a device, a pipe) is answered with the 404 page.
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path);
-// The same for a file that the caller may have opened already (`reader` null: not yet).
+// The same for the file as the caller opened it (`reader` null: it could not be opened).
 StaticResponse fileResponse(const ServerSettings& settings, const std::string& path,
                             std::unique_ptr<fs::FileReader> reader);
 

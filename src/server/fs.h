@@ -1,6 +1,8 @@
 // Read-only access to the served folder: attribute tests, directory enumeration, file reading.
 #pragma once
 
+#include "runtime/paths.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,32 +12,19 @@
 
 namespace quorvin::fs {
 
-// The separator that joins path segments on this platform.
-#ifdef _WIN32
-inline constexpr char pathSeparator = '\\';
-#else
-inline constexpr char pathSeparator = '/';
-#endif
-
 // What the attributes of a path say; Missing when they cannot be read at all.
 enum class PathKind { Missing, Directory, File };
 
 PathKind pathKind(const std::string& path);
-
-// Where an existing path really is, every link (and on Windows every junction) on the way
-// resolved: POSIX realpath(3); on Windows the final path of a handle opened on it. Nothing when
-// the path is missing, cannot be opened or runs into a link loop.
-std::optional<std::string> realLocation(const std::string& path);
-
-// Whether the real location of `path` is `root`'s own or lies below it. A link that leads out of
-// the served folder would otherwise let a request read or list anything on the disk.
-bool liesWithin(const std::string& root, const std::string& path);
 
 // The names in one directory, "." and ".." included, in the order the system gives them.
 class DirectoryEnumeration {
 public:
     // Starts enumerating; when that fails, `started()` is false and there are no entries.
     explicit DirectoryEnumeration(const std::string& directory);
+    // What the platform's backend keeps of an open directory; only the backend makes one.
+    struct State;
+    explicit DirectoryEnumeration(std::unique_ptr<State> state);
     ~DirectoryEnumeration();
     DirectoryEnumeration(const DirectoryEnumeration&) = delete;
     DirectoryEnumeration& operator=(const DirectoryEnumeration&) = delete;
@@ -49,28 +38,25 @@ public:
     std::optional<PathKind> lastKind() const;
 
 private:
-    struct State;
     std::unique_ptr<State> state_;
 };
 
-// What pathKind says of `path` when it liesWithin `root`, and Missing when it does not.
-// `path` is expected in the form mapRequestPath gives for `root`. On POSIX a path below a root in
-// normalised form whose segments are no links costs one lstat per segment below the root and no
-// resolution at all; anything else takes the full look of liesWithin.
-PathKind kindWithin(const std::string& root, const std::string& path);
-
 class FileReader;
 
-// What kindWithin says, and for a file that could be opened on the way, the open file.
+// What a path below the served folder is, and for a file, the file opened for reading.
 struct OpenedWithin {
     PathKind kind = PathKind::Missing;
+    // Null for a File that exists but cannot be opened for reading (no permission).
     std::unique_ptr<FileReader> file;
+    // For a Directory, where the system can enumerate the very folder that was found (POSIX),
+    // its names; null elsewhere, and the caller enumerates the path.
+    std::unique_ptr<DirectoryEnumeration> entries;
 };
 
-// kindWithin, answered on POSIX for a path below a normalised root by opening the last segment
-// (without following a link there) instead of looking it up, so that a file to be served is
-// found and opened with one look-up of its path. `file` may be null for a File all the same
-// (a link, no permission, or where the system offers no such shortcut); then it is opened as usual.
+// Finds `path` (in the form mapRequestPath gives for `root`) and opens it in one look-up that
+// never leaves the served folder: a link is followed only while it leads to a place inside, so
+// that nothing swapped in on the way between a check and the open can lead out. Missing for
+// what does not exist, lies outside or runs into a link loop.
 OpenedWithin openWithin(const std::string& root, const std::string& path);
 
 // A file opened for reading in byte mode; closed on destruction. Reads go in pieces, so a
@@ -87,15 +73,27 @@ public:
     bool isDiskFile() const;
     // The size in bytes when the system can tell it.
     std::optional<std::uint64_t> size() const;
-    // Up to `capacity` bytes into `buffer`; fewer only at the end of the file, 0 there. A read
-    // error raises IOError naming the C runtime error number and text.
+    // Up to `capacity` bytes into `buffer`: fewer only at the end of the file, which the system
+    // reports by reading nothing; a short read on the way is no end. A read error raises IOError
+    // naming the C runtime error number and text.
     std::size_t read(char* buffer, std::size_t capacity);
 
-private:
+    // What the platform's backend keeps of an open file; only the backend makes one.
     struct State;
     explicit FileReader(std::unique_ptr<State> state);
-    friend OpenedWithin openWithin(const std::string& root, const std::string& path);
+
+private:
+    // One read of the system, which may give fewer bytes than asked anywhere in the file.
+    std::size_t readSome(char* buffer, std::size_t capacity);
     std::unique_ptr<State> state_;
 };
+
+namespace detail {
+
+// Every system read asks for at most this many bytes (0: no limit), as a network share or a
+// user-space file system may give them; for tests of the readers above it.
+void limitSystemReads(std::size_t bytes);
+
+} // namespace detail
 
 } // namespace quorvin::fs

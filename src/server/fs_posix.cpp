@@ -1,16 +1,24 @@
-// POSIX backend of the served-folder access: stat, opendir/readdir and stdio over open(2).
+// POSIX backend of the served-folder access: stat, opendir/readdir, reads of a descriptor, and
+// the look-up below the served folder's descriptor.
+#include "server/fs_posix.h"
 #include "server/fs.h"
 
 #include "runtime/errors.h"
 #include "server/pathrules.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quorvin::fs {
 
@@ -22,117 +30,13 @@ PathKind pathKind(const std::string& path) {
     return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::File;
 }
 
-std::optional<std::string> realLocation(const std::string& path) {
-    if (path.find('\0') != std::string::npos) {
-        return std::nullopt;
-    }
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) {
-        return std::nullopt;
-    }
-    std::string result(resolved);
-    std::free(resolved);
-    return result;
-}
-
-bool liesWithin(const std::string& root, const std::string& path) {
-    const std::optional<std::string> realRoot = realLocation(root);
-    const std::optional<std::string> realPath = realLocation(path);
-    return realRoot && realPath && detail::pathLiesWithin(*realRoot, *realPath, false);
-}
-
-namespace {
-
-// The part of `path` below `root` ("" for the root itself), when `root` is already in normalised
-// form and `path` begins with it; nothing otherwise. Only then is the real location of `path`
-// that of `root` followed by the rest, as long as no segment of the rest is a link.
-std::optional<std::string_view> partBelow(const std::string& root, const std::string& path) {
-    std::string_view base = root;
-    while (base.size() > 1 && base.back() == '/') {
-        base.remove_suffix(1);
-    }
-    if (base.empty() || base.front() != '/' || !detail::isNormalised(base, '/') ||
-        path.compare(0, base.size(), base) != 0) {
-        return std::nullopt;
-    }
-    // Below "/" the whole path is the rest.
-    std::string_view rest = std::string_view(path).substr(base == "/" ? 0 : base.size());
-    if (!rest.empty() && rest.front() != '/') {
-        return std::nullopt; // "/srv/site2" does not lie below "/srv/site"
-    }
-    return rest;
-}
-
-// The kind of the last segment when every segment of `rest` below the root, up to `limit` in
-// `path`, is no link; nothing when one is (only the full resolution can tell where it leads).
-std::optional<PathKind> kindWithoutLinks(const std::string& path, std::string_view rest,
-                                         std::size_t limit) {
-    PathKind kind = PathKind::Directory; // the root itself, when nothing follows it
-    struct stat info {};
-    const std::size_t restStart = path.size() - rest.size();
-    for (std::size_t end = restStart; end < limit;) {
-        const std::size_t start = end + 1;
-        end = path.find('/', start);
-        if (end == std::string::npos) {
-            end = path.size();
-        }
-        if (end == start) {
-            continue;
-        }
-        const int status = end == path.size() ? ::lstat(path.c_str(), &info)
-                                              : ::lstat(path.substr(0, end).c_str(), &info);
-        if (status != 0) {
-            return PathKind::Missing;
-        }
-        if (S_ISLNK(info.st_mode)) {
-            return std::nullopt;
-        }
-        kind = S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::File;
-        if (kind == PathKind::File && end < path.size()) {
-            return PathKind::Missing; // a file has nothing below it, not even a trailing "/"
-        }
-    }
-    return kind;
-}
-
-PathKind kindByResolution(const std::string& root, const std::string& path) {
-    return liesWithin(root, path) ? pathKind(path) : PathKind::Missing;
-}
-
-// Non-blocking mode changes nothing for a regular file; anything else is not served, and is
-// read, if at all, in blocking mode.
-void leaveNonBlockingOnlyForFiles(int fd, const struct stat& info) {
-    if (!S_ISREG(info.st_mode)) {
-        int flags = ::fcntl(fd, F_GETFL);
-        if (flags >= 0) {
-            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-        }
-    }
-}
-
-// O_NONBLOCK keeps the open itself from waiting on a FIFO for a writer; the caller then sees
-// from isDiskFile() that it is no file to serve.
-constexpr int openFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
-
-} // namespace
-
-PathKind kindWithin(const std::string& root, const std::string& path) {
-    if (path.find('\0') != std::string::npos) {
-        return PathKind::Missing;
-    }
-    if (const std::optional<std::string_view> rest = partBelow(root, path)) {
-        if (const std::optional<PathKind> kind = kindWithoutLinks(path, *rest, path.size())) {
-            // The root itself must still be there and be a folder, as its resolution would show.
-            return rest->empty() ? pathKind(path) : *kind;
-        }
-    }
-    return kindByResolution(root, path);
-}
-
 struct DirectoryEnumeration::State {
     DIR* dir = nullptr;
     unsigned char lastType = DT_UNKNOWN;
 };
+
+DirectoryEnumeration::DirectoryEnumeration(std::unique_ptr<State> state)
+    : state_(std::move(state)) {}
 
 DirectoryEnumeration::DirectoryEnumeration(const std::string& directory)
     : state_(std::make_unique<State>()) {
@@ -189,7 +93,6 @@ std::optional<PathKind> DirectoryEnumeration::lastKind() const {
 struct FileReader::State {
     int fd = -1;
     struct stat info {};
-    bool endSeen = false;
 };
 
 FileReader::FileReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -198,61 +101,40 @@ FileReader::~FileReader() {
     ::close(state_->fd);
 }
 
-std::unique_ptr<FileReader> FileReader::open(const std::string& path) {
-    if (path.find('\0') != std::string::npos) {
-        return nullptr;
-    }
-    int fd = ::open(path.c_str(), openFlags);
-    if (fd < 0) {
-        return nullptr;
-    }
-    auto state = std::make_unique<State>();
-    // A folder opens under POSIX but, as on Windows, cannot be read as a file.
+namespace {
+
+// O_NONBLOCK keeps the open itself from waiting on a FIFO for a writer; the caller then sees
+// from isDiskFile() that it is no file to serve.
+constexpr int readFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+
+// The reader of an open descriptor, or nothing (the descriptor closed) for a folder, which opens
+// under POSIX but, as on Windows, cannot be read as a file.
+std::unique_ptr<FileReader> readerOf(int fd) {
+    auto state = std::make_unique<FileReader::State>();
     if (::fstat(fd, &state->info) != 0 || S_ISDIR(state->info.st_mode)) {
         ::close(fd);
         return nullptr;
     }
-    leaveNonBlockingOnlyForFiles(fd, state->info);
+    // Non-blocking mode changes nothing for a regular file; anything else is not served, and is
+    // read, if at all, in blocking mode.
+    if (!S_ISREG(state->info.st_mode)) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0) {
+            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        }
+    }
     state->fd = fd;
-    return std::unique_ptr<FileReader>(new FileReader(std::move(state)));
+    return std::make_unique<FileReader>(std::move(state));
 }
 
-// The folders on the way are looked at as kindWithin does; the last segment is opened with
-// O_NOFOLLOW, which fails on a link, and its open descriptor tells its kind. Whatever this
-// cannot settle is left to kindWithin.
-OpenedWithin openWithin(const std::string& root, const std::string& path) {
-    const std::optional<std::string_view> rest =
-        path.find('\0') == std::string::npos ? partBelow(root, path) : std::nullopt;
-    if (!rest || rest->empty() || path.back() == '/') {
-        return {kindWithin(root, path), nullptr};
+} // namespace
+
+std::unique_ptr<FileReader> FileReader::open(const std::string& path) {
+    if (path.find('\0') != std::string::npos) {
+        return nullptr;
     }
-    const std::size_t lastSeparator = path.rfind('/');
-    if (const std::optional<PathKind> folders = kindWithoutLinks(path, *rest, lastSeparator)) {
-        if (*folders != PathKind::Directory) {
-            return {PathKind::Missing, nullptr};
-        }
-    } else {
-        return {kindByResolution(root, path), nullptr};
-    }
-    const int fd = ::open(path.c_str(), openFlags | O_NOFOLLOW);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return {PathKind::Missing, nullptr};
-        }
-        return {kindWithin(root, path), nullptr}; // a link, no permission, a socket...
-    }
-    auto state = std::make_unique<FileReader::State>();
-    if (::fstat(fd, &state->info) != 0) {
-        ::close(fd);
-        return {kindWithin(root, path), nullptr};
-    }
-    if (S_ISDIR(state->info.st_mode)) {
-        ::close(fd);
-        return {PathKind::Directory, nullptr};
-    }
-    leaveNonBlockingOnlyForFiles(fd, state->info);
-    state->fd = fd;
-    return {PathKind::File, std::unique_ptr<FileReader>(new FileReader(std::move(state)))};
+    const int fd = ::open(path.c_str(), readFlags);
+    return fd < 0 ? nullptr : readerOf(fd);
 }
 
 bool FileReader::isDiskFile() const {
@@ -266,27 +148,351 @@ std::optional<std::uint64_t> FileReader::size() const {
     return static_cast<std::uint64_t>(state_->info.st_size);
 }
 
-// A regular file gives fewer bytes than asked only at its end, so a short read is taken as the end
-// and spares the call that would only return 0.
-std::size_t FileReader::read(char* buffer, std::size_t capacity) {
-    std::size_t filled = 0;
-    while (filled < capacity && !state_->endSeen) {
-        const std::size_t asked = capacity - filled;
-        ssize_t count = ::read(state_->fd, buffer + filled, asked);
-        if (count < 0 && errno == EINTR) {
-            continue;
+std::size_t FileReader::readSome(char* buffer, std::size_t capacity) {
+    for (;;) {
+        const ssize_t count = ::read(state_->fd, buffer, capacity);
+        if (count >= 0) {
+            return static_cast<std::size_t>(count);
         }
-        if (count < 0) {
-            int code = errno;
+        if (errno != EINTR) {
+            const int code = errno;
             throw IOError("read error " + std::to_string(code) + ": " + std::strerror(code));
         }
-        if (count == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(count);
-        state_->endSeen = S_ISREG(state_->info.st_mode) && static_cast<std::size_t>(count) < asked;
     }
-    return filled;
+}
+
+namespace {
+
+// A descriptor closed when its holder goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            reset(other.release());
+        }
+        return *this;
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+// As many links as the system itself follows in one path before it calls it a loop.
+constexpr int maxLinksFollowed = 40;
+
+// What a look-up found, without an open descriptor.
+OpenedWithin found(PathKind kind) {
+    return {kind, nullptr, nullptr};
+}
+
+// What a look-up found open: a file to read or a folder to enumerate.
+OpenedWithin openedAt(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        auto state = std::make_unique<DirectoryEnumeration::State>();
+        state->dir = ::fdopendir(fd);
+        if (state->dir == nullptr) {
+            ::close(fd);
+            return found(PathKind::Directory);
+        }
+        return {PathKind::Directory, nullptr,
+                std::make_unique<DirectoryEnumeration>(std::move(state))};
+    }
+    std::unique_ptr<FileReader> reader = readerOf(fd);
+    return {reader ? PathKind::File : PathKind::Missing, std::move(reader), nullptr};
+}
+
+// The folder that a walk has reached, opened for enumeration.
+OpenedWithin openedFolder(int folder) {
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return fd < 0 ? found(PathKind::Directory) : openedAt(fd);
+}
+
+PathKind kindOfDescriptor(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return PathKind::Missing;
+    }
+    return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::File;
+}
+
+// The part of `path` below `root`, without leading separators ("" for the root itself), when
+// `path` is in the form mapRequestPath gives for `root`.
+std::optional<std::string> partBelow(const std::string& root, const std::string& path) {
+    const std::string base = quorvin::detail::normalisePath(root, '/');
+    if (path.compare(0, base.size(), base) != 0) {
+        return std::nullopt;
+    }
+    std::string rest = path.substr(base.size());
+    if (!rest.empty() && rest.front() != '/' && !base.empty() && base.back() != '/') {
+        return std::nullopt; // "/srv/site2" does not lie below "/srv/site"
+    }
+    const std::size_t first = rest.find_first_not_of('/');
+    rest.erase(0, first == std::string::npos ? rest.size() : first);
+    return rest;
+}
+
+// The segments of a relative path, in order; "" stands for a trailing separator, which asks
+// for a folder.
+std::deque<std::string> segmentsOf(std::string_view path) {
+    std::deque<std::string> segments;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/') {
+            continue;
+        }
+        const std::string_view segment = path.substr(start, i - start);
+        start = i + 1;
+        if (!segment.empty() && segment != ".") {
+            segments.emplace_back(segment);
+        }
+    }
+    if (!path.empty() && path.back() == '/') {
+        segments.emplace_back();
+    }
+    return segments;
+}
+
+std::optional<std::string> linkTarget(int folder, const std::string& name) {
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t length = ::readlinkat(folder, name.c_str(), target.data(), target.size());
+        if (length < 0) {
+            return std::nullopt;
+        }
+        if (static_cast<std::size_t>(length) < target.size()) {
+            target.resize(static_cast<std::size_t>(length));
+            return target;
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
+// The look-up one segment at a time: each opened beneath the folder before it without following
+// a link; a link is read and its target walked in its place, from the served folder when it is
+// absolute and names a place inside, and never above the served folder.
+class SegmentWalk {
+public:
+    SegmentWalk(const std::string& root, int rootFd) : root_(root), rootFd_(rootFd) {}
+
+    OpenedWithin run(std::string_view relative) {
+        pending_ = segmentsOf(relative);
+        while (!pending_.empty()) {
+            std::string segment = std::move(pending_.front());
+            pending_.pop_front();
+            if (segment.empty()) {
+                continue; // a trailing separator: the folder reached so far is the answer
+            }
+            if (segment == "..") {
+                if (folders_.empty()) {
+                    return found(PathKind::Missing);
+                }
+                folders_.pop_back();
+                continue;
+            }
+            if (std::optional<OpenedWithin> end = step(segment)) {
+                return std::move(*end);
+            }
+        }
+        return openedFolder(current());
+    }
+
+private:
+    int current() const { return folders_.empty() ? rootFd_ : folders_.back().get(); }
+
+    // Goes one segment further; the answer when the walk ends there.
+    std::optional<OpenedWithin> step(const std::string& name) {
+        Descriptor entry(::openat(current(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info {};
+        if (!entry.valid() || ::fstat(entry.get(), &info) != 0) {
+            return found(PathKind::Missing);
+        }
+        if (S_ISLNK(info.st_mode)) {
+            return followLink(name) ? std::nullopt : std::optional(found(PathKind::Missing));
+        }
+        if (S_ISDIR(info.st_mode)) {
+            folders_.push_back(std::move(entry));
+            return std::nullopt;
+        }
+        if (!pending_.empty()) {
+            return found(PathKind::Missing); // a file has nothing below it, not even a separator
+        }
+        return openFile(name, info);
+    }
+
+    // The file named `name` in the current folder, opened for reading; it must still be the
+    // one looked at, not something swapped in since.
+    OpenedWithin openFile(const std::string& name, const struct stat& seen) {
+        const int fd = ::openat(current(), name.c_str(), readFlags | O_NOFOLLOW);
+        if (fd < 0) {
+            return found(errno == EACCES ? PathKind::File : PathKind::Missing);
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || info.st_dev != seen.st_dev || info.st_ino != seen.st_ino) {
+            ::close(fd);
+            return found(PathKind::Missing);
+        }
+        return openedAt(fd);
+    }
+
+    // Puts the link's target in the place of the link; false when it cannot lie inside.
+    bool followLink(const std::string& name) {
+        std::optional<std::string> target = linkTarget(current(), name);
+        if (!target || ++linksFollowed_ > maxLinksFollowed) {
+            return false;
+        }
+        std::deque<std::string> segments;
+        if (target->starts_with('/')) {
+            std::optional<std::deque<std::string>> below = belowRealRoot(*target);
+            if (!below) {
+                return false;
+            }
+            folders_.clear();
+            segments = std::move(*below);
+        } else {
+            segments = segmentsOf(*target);
+        }
+        prepend(std::move(segments));
+        return true;
+    }
+
+    void prepend(std::deque<std::string> segments) {
+        if (!segments.empty() && segments.back().empty() && !pending_.empty()) {
+            segments.pop_back(); // a trailing separator inside the path asks for nothing
+        }
+        pending_.insert(pending_.begin(), segments.begin(), segments.end());
+    }
+
+    // The segments of an absolute link target below the served folder's real location.
+    std::optional<std::deque<std::string>> belowRealRoot(std::string_view target) {
+        if (!realRoot_) {
+            char* resolved = ::realpath(root_.c_str(), nullptr);
+            if (resolved == nullptr) {
+                return std::nullopt;
+            }
+            realRoot_ = segmentsOf(resolved);
+            std::free(resolved);
+            if (!realRoot_->empty() && realRoot_->back().empty()) {
+                realRoot_->pop_back(); // "/" itself
+            }
+        }
+        std::deque<std::string> segments = segmentsOf(target);
+        if (segments.size() < realRoot_->size() ||
+            !std::equal(realRoot_->begin(), realRoot_->end(), segments.begin())) {
+            return std::nullopt;
+        }
+        segments.erase(segments.begin(), segments.begin() + realRoot_->size());
+        return segments;
+    }
+
+    const std::string& root_;
+    int rootFd_;
+    std::vector<Descriptor> folders_;
+    std::deque<std::string> pending_;
+    std::optional<std::deque<std::string>> realRoot_;
+    int linksFollowed_ = 0;
+};
+
+#ifdef SYS_openat2
+// The kernel's own look-up beneath a folder. Nothing where the kernel has no openat2 (ENOSYS),
+// or where its answer is no final one: EXDEV also stands for an absolute link, which may well
+// lead to a place inside, and EAGAIN for a rename met on the way.
+std::optional<OpenedWithin> openBeneath(int rootFd, const std::string& relative) {
+    static std::atomic<bool> unavailable{false};
+    if (unavailable.load(std::memory_order_relaxed)) {
+        return std::nullopt;
+    }
+    open_how how{};
+    how.flags = readFlags;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    long fd = ::syscall(SYS_openat2, rootFd, relative.c_str(), &how, sizeof how);
+    if (fd < 0 && errno == EACCES) {
+        // No right to read it; the kind is still worth knowing (a folder lists, a file does not).
+        how.flags = O_PATH | O_CLOEXEC;
+        fd = ::syscall(SYS_openat2, rootFd, relative.c_str(), &how, sizeof how);
+        if (fd >= 0) {
+            const PathKind kind = kindOfDescriptor(static_cast<int>(fd));
+            ::close(static_cast<int>(fd));
+            return found(kind);
+        }
+    }
+    if (fd >= 0) {
+        return openedAt(static_cast<int>(fd));
+    }
+    switch (errno) {
+    case ENOSYS:
+        unavailable.store(true, std::memory_order_relaxed);
+        return std::nullopt;
+    case EXDEV:
+    case EAGAIN:
+        return std::nullopt;
+    default:
+        return found(PathKind::Missing);
+    }
+}
+#else
+std::optional<OpenedWithin> openBeneath(int, const std::string&) {
+    return std::nullopt;
+}
+#endif
+
+// The served folder's descriptor, and the part of the path below it.
+struct Beneath {
+    Descriptor rootFd;
+    std::string relative;
+};
+
+// Nothing when the path does not lie below the folder by name or the folder cannot be opened.
+std::optional<Beneath> beneath(const std::string& root, const std::string& path) {
+    std::optional<std::string> relative =
+        path.find('\0') == std::string::npos ? partBelow(root, path) : std::nullopt;
+    if (!relative) {
+        return std::nullopt;
+    }
+    // The served folder itself may be a link; it is followed here, and only here.
+    Descriptor rootFd(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!rootFd.valid()) {
+        return std::nullopt;
+    }
+    return Beneath{std::move(rootFd), std::move(*relative)};
+}
+
+} // namespace
+
+OpenedWithin openWithin(const std::string& root, const std::string& path) {
+    const std::optional<Beneath> below = beneath(root, path);
+    if (!below) {
+        return found(PathKind::Missing);
+    }
+    if (below->relative.empty()) {
+        return openedFolder(below->rootFd.get());
+    }
+    if (std::optional<OpenedWithin> opened = openBeneath(below->rootFd.get(), below->relative)) {
+        return std::move(*opened);
+    }
+    return SegmentWalk(root, below->rootFd.get()).run(below->relative);
+}
+
+OpenedWithin openWithinSegmentWise(const std::string& root, const std::string& path) {
+    const std::optional<Beneath> below = beneath(root, path);
+    return below ? SegmentWalk(root, below->rootFd.get()).run(below->relative)
+                 : found(PathKind::Missing);
 }
 
 } // namespace quorvin::fs

@@ -21,19 +21,6 @@ namespace quorvin {
 
 namespace {
 
-// Fills the chunk as far as the file allows; fewer bytes only at the end of the file.
-std::size_t readChunk(fs::FileReader& file, std::string& chunk) {
-    std::size_t filled = 0;
-    while (filled < chunk.size()) {
-        std::size_t count = file.read(chunk.data() + filled, chunk.size() - filled);
-        if (count == 0) {
-            break;
-        }
-        filled += count;
-    }
-    return filled;
-}
-
 Future<void> sendFileBody(BufferedSocket client, std::shared_ptr<fs::FileReader> file,
                           std::uint64_t size) {
     co_await procedureName("sendFileBody");
@@ -41,7 +28,8 @@ Future<void> sendFileBody(BufferedSocket client, std::shared_ptr<fs::FileReader>
     while (left > 0) {
         std::string chunk(static_cast<std::size_t>(std::min<std::uint64_t>(left, fileChunkSize)),
                           '\0');
-        std::size_t count = readChunk(*file, chunk);
+        // Fewer bytes than asked only at the end of the file.
+        const std::size_t count = file->read(chunk.data(), chunk.size());
         if (count == 0) {
             throw IOError("file ended " + std::to_string(left) + " bytes before its size");
         }
@@ -118,9 +106,10 @@ Future<void> startStaticResponse(const Request& request, StaticResponse& respons
 // Built a slice at a time, with the request's own copy, since the handler's caller may go on
 // meanwhile.
 Future<void> sendListing(std::shared_ptr<const ServerSettings> settings, Request request,
-                         std::string directory) {
+                         std::string directory, std::unique_ptr<fs::DirectoryEnumeration> entries) {
     co_await procedureName("handleHttpRequest");
-    auto builder = std::make_shared<ListingBuilder>(*settings, std::move(directory));
+    auto builder =
+        std::make_shared<ListingBuilder>(*settings, std::move(directory), std::move(entries));
     co_await buildListing(builder);
     co_await sendStaticResponse(request, builder->finish());
 }
@@ -132,11 +121,12 @@ Future<void> startHandling(const std::shared_ptr<const ServerSettings>& settings
         return sendStaticResponse(request, forbiddenResponse(s));
     }
     if (s.logRequests) {
-        logRequest(s, request);
+        logRequest(request);
     }
     Route route = routeRequest(s, request.method, request.url.path);
     if (route.listingDirectory) {
-        return sendListing(settings, request, std::move(*route.listingDirectory));
+        return sendListing(settings, request, std::move(*route.listingDirectory),
+                           std::move(route.listingEntries));
     }
     return sendStaticResponse(request, std::move(route.response));
 }
@@ -174,7 +164,7 @@ std::string requestLogLine(std::string_view time, const Request& request) {
     return line;
 }
 
-void logRequest(const ServerSettings& /*settings*/, const Request& request) {
+void logRequest(const Request& request) {
     writeLine(requestLogLine(currentDateTime(), request));
 }
 

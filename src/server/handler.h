@@ -39,6 +39,6 @@ Future<void> sendStaticResponse(const Request& request, StaticResponse response)
 std::string requestLogLine(std::string_view time, const Request& request);
 
 // Writes requestLogLine with the current local time to standard output.
-void logRequest(const ServerSettings& settings, const Request& request);
+void logRequest(const Request& request);
 
 } // namespace quorvin

@@ -11,10 +11,6 @@ namespace quorvin {
 
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // At most five digits, within 0-65535.
 bool isPort(std::string_view text) {
     if (text.empty() || text.size() > 5) {

@@ -73,7 +73,7 @@ Future<void> startServer(const ServerSettings& settings) {
     // from the loop like a later failure, not lost in a callback run on the spot.
     currentDispatcher();
     RequestHandler handler = staticRequestHandler(settings);
-    HttpServer server = createHttpServer(true, false, launchMaxBodyLength);
+    HttpServer server = createHttpServer(true, false, defaultMaxBodyLength);
     writeLine(startMessage(settings));
     // serve runs up to its first accept inside the call, so bind and listen are done on return.
     Future<void> listener =

@@ -16,7 +16,6 @@ namespace quorvin {
 
 // The port every shipped program listens on; tests pass another one.
 inline constexpr std::uint16_t defaultListenPort = 4321;
-inline constexpr std::int32_t launchMaxBodyLength = 8388608;
 
 // The settings of a launch for the folder (kept exactly as given).
 ServerSettings launchSettings(std::string rootDirectory,

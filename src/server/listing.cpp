@@ -16,26 +16,32 @@ namespace quorvin {
 
 namespace {
 
-bool isSeparator(char c) {
-    return c == '/' || c == '\\';
+// The position of the last separator of this platform in `path`, or npos.
+std::size_t lastSeparator(std::string_view path) {
+    for (std::size_t i = path.size(); i-- > 0;) {
+        if (isSeparator(path[i], pathSeparator)) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
 }
 
 std::string lastSegment(std::string_view path) {
-    while (!path.empty() && isSeparator(path.back())) {
+    while (!path.empty() && isSeparator(path.back(), pathSeparator)) {
         path.remove_suffix(1);
     }
-    std::size_t cut = path.find_last_of("/\\");
+    std::size_t cut = lastSeparator(path);
     return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
 std::string parentDirectory(std::string_view path) {
-    std::string normal = detail::normalisePath(path, fs::pathSeparator);
-    std::size_t cut = normal.find_last_of("/\\");
+    std::string normal = detail::normalisePath(path, pathSeparator);
+    std::size_t cut = lastSeparator(normal);
     if (cut == std::string::npos) {
         return normal.empty() || normal == "." || normal == ".." ? std::string() : ".";
     }
     std::string parent = normal.substr(0, cut + 1);
-    while (parent.size() > 1 && isSeparator(parent.back())) {
+    while (parent.size() > 1 && isSeparator(parent.back(), pathSeparator)) {
         parent.pop_back();
     }
     return parent;
@@ -59,11 +65,8 @@ std::string sitePathOfKind(std::string_view path, std::string_view root, bool is
         return std::string(path);
     }
     std::string result(path.substr(std::min(root.size(), path.size())));
-    for (char& c : result) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
+    // Only where it separates: elsewhere a backslash is a character of a name.
+    std::replace(result.begin(), result.end(), pathSeparator, '/');
     if ((result.empty() || result.back() != '/') && !isFile) {
         result += '/';
     }
@@ -78,8 +81,10 @@ std::string parentSitePath(std::string_view path, std::string_view root) {
     return parent.empty() ? "/" : parent;
 }
 
-ListingBuilder::ListingBuilder(const ServerSettings& settings, std::string dir)
-    : settings_(settings), dir_(std::move(dir)), entries_(dir_) {
+ListingBuilder::ListingBuilder(const ServerSettings& settings, std::string dir,
+                               std::unique_ptr<fs::DirectoryEnumeration> entries)
+    : settings_(settings), dir_(std::move(dir)),
+      entries_(entries ? std::move(entries) : std::make_unique<fs::DirectoryEnumeration>(dir_)) {
     const std::string& root = settings.rootDirectory;
     title_ = escapeHtml("Index of " + sitePath(dir_, root));
     if (dir_ != root && dir_ != root + "/" && dir_ != root + "\\") {
@@ -106,7 +111,7 @@ bool ListingBuilder::addEntries(std::size_t count) {
     }
     const std::string& root = settings_.rootDirectory;
     for (std::size_t added = 0; added < count; ++added) {
-        std::optional<std::string> name = entries_.next();
+        std::optional<std::string> name = entries_->next();
         if (!name) {
             ended_ = true;
             return false;
@@ -116,14 +121,19 @@ bool ListingBuilder::addEntries(std::size_t count) {
         }
         std::string entryPath = mapRequestPath(dir_, *name);
         std::string entryName = lastSegment(entryPath);
-        // An index file that links out of the served folder is listed, never served.
-        if (isIndexFile(entryName) && fs::liesWithin(root, entryPath)) {
-            indexFile_ = std::move(entryPath);
-            ended_ = true;
-            return false;
+        // Only a regular file inside the served folder is an index; anything else so named (a
+        // folder, a link leading out, a device) is listed like any entry.
+        if (isIndexFile(entryName)) {
+            fs::OpenedWithin index = fs::openWithin(root, entryPath);
+            if (index.file && index.file->isDiskFile()) {
+                indexFile_ = std::move(entryPath);
+                indexReader_ = std::move(index.file);
+                ended_ = true;
+                return false;
+            }
         }
         // The enumeration usually says what an entry is; a link is looked up like any path.
-        std::optional<fs::PathKind> kind = entries_.lastKind();
+        std::optional<fs::PathKind> kind = entries_->lastKind();
         if (!kind || entryName != *name) {
             kind = fs::pathKind(entryPath);
         }
@@ -138,7 +148,7 @@ bool ListingBuilder::addEntries(std::size_t count) {
 
 StaticResponse ListingBuilder::finish() {
     if (indexFile_) {
-        return fileResponse(settings_, *indexFile_);
+        return fileResponse(settings_, *indexFile_, std::move(indexReader_));
     }
     // The frame around the list, filled as renderPage fills it, split where the list goes.
     const std::string_view page = pagetemplates::page;
@@ -159,8 +169,9 @@ StaticResponse ListingBuilder::finish() {
     return response;
 }
 
-StaticResponse listingResponse(const ServerSettings& settings, const std::string& dir) {
-    ListingBuilder builder(settings, dir);
+StaticResponse listingResponse(const ServerSettings& settings, const std::string& dir,
+                               std::unique_ptr<fs::DirectoryEnumeration> entries) {
+    ListingBuilder builder(settings, dir, std::move(entries));
     while (builder.addEntries(listingSliceEntries)) {
     }
     StaticResponse response = builder.finish();

@@ -5,6 +5,7 @@
 #include "server/settings.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -24,10 +25,12 @@ std::string sitePathOfKind(std::string_view path, std::string_view root, bool is
 std::string parentSitePath(std::string_view path, std::string_view root);
 
 // The listing of the directory `dir` (a mapped path), or the file response of its
-// "index.html" / "index.htm", whichever the enumeration meets first. Entry names and the title
-// are HTML-escaped and every href is percent-encoded. A directory that cannot be enumerated is
-// listed empty; a failure part-way raises OSError.
-StaticResponse listingResponse(const ServerSettings& settings, const std::string& dir);
+// "index.html" / "index.htm", whichever regular file of the two the enumeration meets first. Entry
+// names and the title are HTML-escaped and every href is percent-encoded. A directory that cannot
+// be enumerated is listed empty; a failure part-way raises OSError.
+// `entries`, where given, are those of `dir` as the look-up opened it.
+StaticResponse listingResponse(const ServerSettings& settings, const std::string& dir,
+                               std::unique_ptr<fs::DirectoryEnumeration> entries = nullptr);
 
 // Entries a listing takes in one go before it lets the event loop run other work.
 inline constexpr std::size_t listingSliceEntries = 2000;
@@ -39,8 +42,10 @@ inline constexpr std::size_t listingPieceSize = 64 * 1024;
 // more than once. listingResponse runs it to the end in one go.
 class ListingBuilder {
 public:
-    // `settings` must outlive the builder.
-    ListingBuilder(const ServerSettings& settings, std::string dir);
+    // `settings` must outlive the builder. `entries`, where given, are those of `dir` as the
+    // look-up opened it; otherwise `dir` is enumerated by its path.
+    ListingBuilder(const ServerSettings& settings, std::string dir,
+                   std::unique_ptr<fs::DirectoryEnumeration> entries = nullptr);
     // Takes up to `count` more entries; false once the enumeration has ended or met an index
     // file. A failure of the enumeration part-way raises OSError.
     bool addEntries(std::size_t count);
@@ -52,12 +57,13 @@ private:
 
     const ServerSettings& settings_;
     std::string dir_;
-    fs::DirectoryEnumeration entries_;
+    std::unique_ptr<fs::DirectoryEnumeration> entries_;
     std::string title_;
     std::vector<std::string> pieces_;
     std::string current_;
     std::size_t itemCount_ = 0;
     std::optional<std::string> indexFile_;
+    std::unique_ptr<fs::FileReader> indexReader_;
     bool ended_ = false;
 };
 

@@ -2,6 +2,7 @@
 #include "server/pathrules.h"
 
 #include "runtime/ascii.h"
+#include "runtime/paths.h"
 #include "server/fs.h"
 
 #include <algorithm>
@@ -12,10 +13,6 @@
 namespace quorvin {
 
 namespace {
-
-bool isSeparator(char c) {
-    return c == '/' || c == '\\';
-}
 
 std::vector<std::string_view> splitSegments(std::string_view path) {
     std::vector<std::string_view> segments;
@@ -34,10 +31,11 @@ std::vector<std::string_view> splitSegments(std::string_view path) {
 }
 
 // Adds the segments of `path` to `kept`; ".." never removes an entry below `floor`.
-void appendSegments(std::vector<std::string_view>& kept, std::string_view path, std::size_t floor) {
+void appendSegments(std::vector<std::string_view>& kept, std::string_view path, std::size_t floor,
+                    char separator) {
     std::size_t start = 0;
     for (std::size_t i = 0; i <= path.size(); ++i) {
-        if (i < path.size() && !isSeparator(path[i])) {
+        if (i < path.size() && !isSeparator(path[i], separator)) {
             continue;
         }
         const std::string_view segment = path.substr(start, i - start);
@@ -58,10 +56,11 @@ void appendSegments(std::vector<std::string_view>& kept, std::string_view path, 
 // Two leading separators name a network share (\\server\share); keep both. Any other number
 // of leading separators gives one.
 std::string leadingSeparators(std::string_view root, char separator) {
-    if (root.empty() || !isSeparator(root[0])) {
+    if (root.empty() || !isSeparator(root[0], separator)) {
         return {};
     }
-    bool share = root.size() > 2 && isSeparator(root[1]) && !isSeparator(root[2]);
+    bool share =
+        root.size() > 2 && isSeparator(root[1], separator) && !isSeparator(root[2], separator);
     return std::string(share ? 2 : 1, separator);
 }
 
@@ -112,15 +111,15 @@ namespace detail {
 namespace {
 
 // A path that names something below the root with nothing to resolve: it starts with '/', holds
-// no backslash, and no segment is ".", ".." or empty (but a final one).
-bool isPlainRequestPath(std::string_view path) {
+// no other separator, and no segment is ".", ".." or empty (but a final one).
+bool isPlainRequestPath(std::string_view path, char separator) {
     if (path.empty() || path[0] != '/') {
         return false;
     }
     std::size_t start = 1;
     for (std::size_t i = 1; i <= path.size(); ++i) {
         if (i < path.size() && path[i] != '/') {
-            if (path[i] == '\\') {
+            if (path[i] == separator) {
                 return false;
             }
             continue;
@@ -139,8 +138,8 @@ bool isPlainRequestPath(std::string_view path) {
 // A plain path below a normalised root joins as it stands, which is what the general rule gives
 // for it without splitting both into segments.
 std::string joinRequestPath(std::string_view root, std::string_view decodedPath, char separator) {
-    if (isPlainRequestPath(decodedPath) && !root.empty() && !isSeparator(root.back()) &&
-        isNormalised(root, separator)) {
+    if (isPlainRequestPath(decodedPath, separator) && !root.empty() &&
+        !isSeparator(root.back(), separator) && isNormalised(root, separator)) {
         std::string result;
         result.reserve(root.size() + decodedPath.size());
         result.append(root).append(decodedPath);
@@ -152,12 +151,12 @@ std::string joinRequestPath(std::string_view root, std::string_view decodedPath,
     }
     std::vector<std::string_view> kept;
     kept.reserve(16); // one allocation for the usual depth
-    appendSegments(kept, root, 0);
-    appendSegments(kept, decodedPath, kept.size());
+    appendSegments(kept, root, 0, separator);
+    appendSegments(kept, decodedPath, kept.size(), separator);
     std::string result = joinSegments(leadingSeparators(root, separator), kept, separator);
 
-    bool trailing = decodedPath.empty() ? !root.empty() && isSeparator(root.back())
-                                        : isSeparator(decodedPath.back());
+    bool trailing = decodedPath.empty() ? !root.empty() && isSeparator(root.back(), separator)
+                                        : isSeparator(decodedPath.back(), separator);
     if (trailing && (result.empty() || result.back() != separator)) {
         result += separator;
     }
@@ -166,7 +165,7 @@ std::string joinRequestPath(std::string_view root, std::string_view decodedPath,
 
 std::string normalisePath(std::string_view path, char separator) {
     std::vector<std::string_view> kept;
-    appendSegments(kept, path, 0);
+    appendSegments(kept, path, 0, separator);
     return joinSegments(leadingSeparators(path, separator), kept, separator);
 }
 
@@ -226,7 +225,7 @@ bool isServablePathFor(std::string_view decodedPath, bool windowsRules) {
 } // namespace detail
 
 std::string mapRequestPath(std::string_view root, std::string_view decodedPath) {
-    return detail::joinRequestPath(root, decodedPath, fs::pathSeparator);
+    return detail::joinRequestPath(root, decodedPath, pathSeparator);
 }
 
 bool directoryExists(const std::string& path) {
@@ -235,14 +234,6 @@ bool directoryExists(const std::string& path) {
 
 bool fileExists(const std::string& path) {
     return fs::pathKind(path) == fs::PathKind::File;
-}
-
-bool isServablePath(std::string_view decodedPath) {
-#ifdef _WIN32
-    return detail::isServablePathFor(decodedPath, true);
-#else
-    return detail::isServablePathFor(decodedPath, false);
-#endif
 }
 
 } // namespace quorvin

@@ -6,8 +6,9 @@
 
 namespace quorvin {
 
-// Joins the served folder and a decoded URL path with this platform's separator. Both '/' and
-// '\' split segments; empty and "." segments go, ".." never climbs above the served folder.
+// Joins the served folder and a decoded URL path with this platform's separator. '/' splits
+// segments, and on Windows '\' as well (elsewhere a backslash is a character of a name, which
+// a listing can link to); empty and "." segments go, ".." never climbs above the served folder.
 // A root on a network share (two leading separators) keeps its two leading separators.
 std::string mapRequestPath(std::string_view root, std::string_view decodedPath);
 
@@ -23,7 +24,8 @@ bool isServablePath(std::string_view decodedPath);
 
 namespace detail {
 
-// mapRequestPath with an explicit separator, so both platforms' rules can be tested anywhere.
+// mapRequestPath with an explicit separator ('/' splits always, `separator` too), so both
+// platforms' rules can be tested anywhere.
 std::string joinRequestPath(std::string_view root, std::string_view decodedPath, char separator);
 
 // The normalised form of a path: its segments with ".." resolved, joined by `separator`, with

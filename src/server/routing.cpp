@@ -31,31 +31,31 @@ std::string decodeRequestPath(std::string_view urlPath) {
 // table only to drop it.
 Route routeRequest(const ServerSettings& settings, RequestMethod method, std::string_view urlPath) {
     if (method != HttpGet) {
-        return {std::nullopt, notImplementedResponse(settings)};
+        return {std::nullopt, notImplementedResponse(settings), nullptr};
     }
     std::string decoded = decodeRequestPath(urlPath);
     if (!isServablePath(decoded)) {
-        return {std::nullopt, notFoundResponse(settings)};
+        return {std::nullopt, notFoundResponse(settings), nullptr};
     }
     std::string mapped = mapRequestPath(settings.rootDirectory, decoded);
     // A path whose real location lies outside the served folder (a link leading out) is missing.
     fs::OpenedWithin found = fs::openWithin(settings.rootDirectory, mapped);
     switch (found.kind) {
     case fs::PathKind::Directory:
-        return {std::move(mapped), StaticResponse{}};
+        return {std::move(mapped), StaticResponse{}, std::move(found.entries)};
     case fs::PathKind::File:
-        return {std::nullopt, fileResponse(settings, mapped, std::move(found.file))};
+        return {std::nullopt, fileResponse(settings, mapped, std::move(found.file)), nullptr};
     case fs::PathKind::Missing:
         break;
     }
-    return {std::nullopt, notFoundResponse(settings)};
+    return {std::nullopt, notFoundResponse(settings), nullptr};
 }
 
 StaticResponse chooseResponse(const ServerSettings& settings, RequestMethod method,
                               std::string_view urlPath) {
     Route route = routeRequest(settings, method, urlPath);
     if (route.listingDirectory) {
-        return listingResponse(settings, *route.listingDirectory);
+        return listingResponse(settings, *route.listingDirectory, std::move(route.listingEntries));
     }
     return std::move(route.response);
 }

@@ -2,8 +2,10 @@
 #pragma once
 
 #include "http/httpcore.h"
+#include "server/fs.h"
 #include "server/settings.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +21,8 @@ std::string decodeRequestPath(std::string_view urlPath);
 struct Route {
     std::optional<std::string> listingDirectory;
     StaticResponse response;
+    // The names of the listed directory as the look-up opened it, where the system allows.
+    std::unique_ptr<fs::DirectoryEnumeration> listingEntries;
 };
 
 // The decision of chooseResponse without building a listing.

@@ -1,19 +1,12 @@
 // The one-pass template filler used by every page and message of the static file service.
 #include "server/settings.h"
 
+#include "runtime/ascii.h"
 #include "runtime/errors.h"
 
 #include <cstddef>
 
 namespace quorvin {
-
-namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-} // namespace
 
 std::string fillTemplate(std::string_view pattern, std::initializer_list<std::string_view> values) {
     std::string result;

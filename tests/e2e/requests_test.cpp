@@ -80,7 +80,12 @@ TEST(EndToEndRequests, PercentDecodingOfPaths) {
         {"/%C3%A9t%C3%A9.txt", 200, "summer"},
         {"/%68ello.html", 200, "<p>hello</p>"},
         {"/docs%2Fguide.txt", 200, "guide"},
+#ifdef _WIN32
         {"/docs%5Cguide.txt", 200, "guide"},
+#else
+        // A backslash is a character of a name here, not a separator.
+        {"/docs%5Cguide.txt", 404, ""},
+#endif
         {"/hello.html?x=1&y=%2F", 200, "<p>hello</p>"},
         {"/hello.html#part", 200, "<p>hello</p>"},
         {"/docs/./sub//deep.txt", 200, "deep"},

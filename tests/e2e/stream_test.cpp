@@ -4,6 +4,7 @@
 #include "httpclient.h"
 #include "servedsite.h"
 #include "server/fileresponse.h"
+#include "server/fs.h"
 #include "server/handler.h"
 #include "server/launch.h"
 
@@ -82,6 +83,32 @@ TEST(StreamedFile, FileShrinkingWhileSentEndsTheConnectionAfterWhatThereWas) {
     EXPECT_EQ(received.substr(0, head.size()), head);
     // What the file still held, and nothing after it (no error answer inside the body).
     EXPECT_TRUE(received.substr(head.size()) == content.substr(0, left));
+}
+
+// Reads that give fewer bytes than asked, as from a network share, are no end of the file.
+TEST(StreamedFile, ShortReadsSendTheWholeFile) {
+    TempFolder folder;
+    constexpr std::size_t size = 3u * 1024u * 1024u;
+    const std::string content = ServedSite::patternBytes(size, 5);
+    folder.writeFile("three.dat", content);
+    const std::string path = folder.join("three.dat");
+    ServerSettings settings = launchSettings(folder.path(), 0);
+
+    fs::detail::limitSystemReads(1000);
+    RequestHandler handler = [settings, path](Request request) {
+        return sendStaticResponse(std::move(request), fileResponse(settings, path));
+    };
+    std::optional<HttpResponse> response;
+    serveWhile(handler, [&](std::uint16_t port) {
+        HttpClient client(port);
+        client.sendAll(getRequest("/"));
+        response = client.readResponse();
+    });
+    fs::detail::limitSystemReads(0);
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->header("Content-Length"), std::to_string(size));
+    EXPECT_EQ(response->body.size(), size);
+    EXPECT_TRUE(response->body == content);
 }
 
 TEST(StreamedFile, FileGrowingWhileSentSendsOnlyTheAnnouncedBytes) {

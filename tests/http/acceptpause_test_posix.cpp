@@ -87,7 +87,7 @@ bool collect(int fd, std::string& into) {
 
 Outcome scenario() {
     startupSockets();
-    HttpServer server = createHttpServer(true, false, 8388608);
+    HttpServer server = createHttpServer(true, false, defaultMaxBodyLength);
     Future<void> serving = serve(server, 0, answer, "127.0.0.1");
     if (serving.failed()) {
         return SetupFailed;

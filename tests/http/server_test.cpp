@@ -424,7 +424,7 @@ TEST_F(ServerTest, ListenerUsesTheReuseOption) {
 
 TEST(Serve, EmptyAddressListensOnEveryInterface) {
     DescribingHandler describing;
-    ServerThread server(describing.handler(), ServerOptions{8388608, true, "", {}});
+    ServerThread server(describing.handler(), ServerOptions{defaultMaxBodyLength, true, "", {}});
     EXPECT_EQ(localAddressOf(server.listenerHandle()), "0.0.0.0");
     TestClient client(server.port());
     client.sendAll("GET / HTTP/1.1\r\nConnection: close\r\n\r\n");
@@ -441,7 +441,7 @@ TEST(Serve, BindingAHeldPortFailsServe) {
     const std::uint16_t held = localPort(holder->fd);
     DescribingHandler describing;
     for (bool reuse : {false, true}) {
-        HttpServer server = createHttpServer(reuse, false, 8388608);
+        HttpServer server = createHttpServer(reuse, false, defaultMaxBodyLength);
         Future<void> serving = serve(server, held, describing.handler(), "127.0.0.1");
         ASSERT_TRUE(serving.failed()) << "reuse " << reuse;
         EXPECT_THROW(serving.read(), OSError);

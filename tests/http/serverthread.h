@@ -13,7 +13,7 @@
 namespace quorvin::testing {
 
 struct ServerOptions {
-    std::int32_t maxBodyLength = 8388608;
+    std::int32_t maxBodyLength = defaultMaxBodyLength;
     bool reuseAddress = true;
     std::string address = "127.0.0.1";
     ConnectionTimeouts timeouts;

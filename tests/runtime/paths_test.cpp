@@ -48,3 +48,32 @@ TEST(Paths, RelativeFoldersBecomeAbsolute) {
     EXPECT_EQ(absolutePath("index.html"), absolute.substr(0, absolute.size() - 11) + "index.html");
 #endif
 }
+
+// ".", "..", repeated separators: the path a folder chooser would give for what a user typed.
+TEST(Paths, AbsolutePathsAreNormalised) {
+    struct Case {
+        const char* input;
+        const char* expected;
+    } cases[] = {
+#ifdef _WIN32
+        {"Z:\\site\\.", "Z:\\site"},
+        {"Z:/site/sub/..", "Z:\\site"},
+        {"Z:/site/sub/../", "Z:\\site\\"},
+        {"Z:\\site\\\\docs", "Z:\\site\\docs"},
+        {"Z:\\..", "Z:\\"},
+#else
+        {"/srv/site/.", "/srv/site"},
+        {"/srv/site/sub/..", "/srv/site"},
+        {"/srv/site/sub/../", "/srv/site/"},
+        {"/srv//site///docs", "/srv/site/docs"},
+        {"/srv/./site/./", "/srv/site/"},
+        {"/..", "/"},
+        {"/../srv/..", "/"},
+        {"//srv/site", "/srv/site"},
+        {"/srv/back\\slash/.", "/srv/back\\slash"},
+#endif
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(absolutePath(c.input), c.expected) << c.input;
+    }
+}

@@ -37,7 +37,7 @@ std::string item(const char* kind, const std::string& href, const std::string& t
 }
 
 std::string sep(std::string_view path) {
-    return std::string(path) + fs::pathSeparator;
+    return std::string(path) + pathSeparator;
 }
 
 } // namespace
@@ -48,12 +48,20 @@ TEST(SitePath, PathsBelowTheRoot) {
         const char* root;
         const char* expected;
     } cases[] = {
+#ifdef _WIN32
         {R"(C:\Site\docs\)", R"(C:\Site)", "/docs/"},
         {R"(C:\Site\docs)", R"(C:\Site)", "/docs/"},
         {R"(C:\Site\)", R"(C:\Site)", "/"},
         {R"(C:\Site)", R"(C:\Site)", "/"},
         {R"(C:\x)", R"(C:\)", "/x/"},
         {R"(\\srv\share\site\a\)", R"(\\srv\share\site)", "/a/"},
+#else
+        {"/srv/site/docs/", "/srv/site", "/docs/"},
+        {"/srv/site/", "/srv/site", "/"},
+        {"/srv/site", "/srv/site", "/"},
+        // A backslash is part of a name here.
+        {"/srv/site/back\\slash", "/srv/site", "/back\\slash/"},
+#endif
         {"/srv/site/a/b", "/srv/site", "/a/b/"},
         {"short", "a much longer root", "/"},
         // A served folder of exactly "/" leaves paths as they are.
@@ -77,10 +85,17 @@ TEST(ParentSitePath, Table) {
         const char* root;
         const char* expected;
     } cases[] = {
+#ifdef _WIN32
         {R"(C:\Site\docs\)", R"(C:\Site)", "/"},
         {R"(C:\Site\docs\img\)", R"(C:\Site)", "/docs/"},
         {R"(C:\Site\docs\img\..\x\)", R"(C:\Site)", "/docs/"},
         {R"(\\srv\share\site\a\b)", R"(\\srv\share\site)", "/a/"},
+#else
+        {"/srv/site/docs/", "/srv/site", "/"},
+        {"/srv/site/docs/img/", "/srv/site", "/docs/"},
+        {"/srv/site/docs/img/../x/", "/srv/site", "/docs/"},
+        {"/srv/site/a\\b/c", "/srv/site", "/a\\b/"},
+#endif
         {"", "", "/"},
     };
     for (const Case& c : cases) {
@@ -170,8 +185,25 @@ TEST(ListingResponse, IndexFileIsServedInsteadOfTheListing) {
 
     std::string upper = listingResponse(settings, folder.join("upper")).body;
     EXPECT_NE(upper.find(item("file", "/upper/Index.html", "Index.html")), std::string::npos);
+}
 
-    EXPECT_THROW(listingResponse(settings, folder.join("trap")), IOError);
+// A folder that only bears an index file's name is listed like any folder, and so is its parent.
+TEST(ListingResponse, OnlyARegularFileIsAnIndex) {
+    TempFolder folder;
+    folder.makeFolder("trap/index.html");
+    folder.makeFolder("trap/index.htm/inner");
+    folder.writeFile("trap/other.txt", "other");
+    ServerSettings settings = settingsFor(folder.path());
+
+    StaticResponse trap = listingResponse(settings, folder.join("trap"));
+    EXPECT_EQ(trap.status, 200);
+    for (const std::string& entry : {item("folder", "/trap/index.html/", "index.html"),
+                                     item("folder", "/trap/index.htm/", "index.htm"),
+                                     item("file", "/trap/other.txt", "other.txt")}) {
+        EXPECT_NE(trap.body.find(entry), std::string::npos) << entry;
+    }
+    EXPECT_NE(listingResponse(settings, folder.join("trap/index.htm")).body.find("inner"),
+              std::string::npos);
 }
 
 TEST(ListingBuilder, SlicesAndPiecesGiveTheSamePageAsOneGo) {

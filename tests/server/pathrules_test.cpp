@@ -53,7 +53,10 @@ TEST(MapRequestPath, PosixSeparatorTable) {
         const char* expected;
     } cases[] = {
         {"/srv/site", "/", "/srv/site/"},
-        {"/srv/site", "/a\\b.txt", "/srv/site/a/b.txt"},
+        // A backslash is a character of a name here, never a separator.
+        {"/srv/site", "/a\\b.txt", "/srv/site/a\\b.txt"},
+        {"/srv/site", "/..\\x", "/srv/site/..\\x"},
+        {"/srv/site", "\\..\\", "/srv/site/\\..\\"},
         {"/srv/site", "/../etc/passwd", "/srv/site/etc/passwd"},
         {"/", "/", "/"},
         {"/", "/docs/a", "/docs/a"},
@@ -186,7 +189,7 @@ TEST(ExistenceTests, RealFolder) {
     folder.makeFolder("dir");
     EXPECT_TRUE(directoryExists(folder.path()));
     EXPECT_TRUE(directoryExists(folder.join("dir")));
-    EXPECT_TRUE(directoryExists(folder.join("dir") + fs::pathSeparator));
+    EXPECT_TRUE(directoryExists(folder.join("dir") + pathSeparator));
     EXPECT_FALSE(fileExists(folder.join("dir")));
     EXPECT_TRUE(fileExists(folder.join("file.txt")));
     EXPECT_FALSE(directoryExists(folder.join("file.txt")));
