@@ -84,6 +84,14 @@ BufferedSocket wrapNonBlockingSocket(AsyncFD fd, int domain, int socketType, int
 
 } // namespace
 
+BufferedSocketObject::~BufferedSocketObject() {
+    // A connection whose procedures were dropped unfinished (its loop went away, or a callback
+    // was cleared) still gives its descriptor back.
+    if (!closed && fd != osInvalidSocket) {
+        closeAsyncSocket(fd);
+    }
+}
+
 BufferedSocket createBufferedSocket(int domain, int socketType, int protocol, bool buffered) {
     AsyncFD fd = createAsyncSocketHandle(domain, socketType, protocol);
     if (fd == osInvalidSocket) {

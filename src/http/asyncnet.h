@@ -26,7 +26,13 @@ namespace quorvin {
 inline constexpr std::int32_t socketFillSize = 4000;
 inline constexpr std::size_t socketBufferSize = 4001;
 
+// Whoever drops the last reference to an open socket closes it.
 struct BufferedSocketObject {
+    BufferedSocketObject() = default;
+    BufferedSocketObject(const BufferedSocketObject&) = delete;
+    BufferedSocketObject& operator=(const BufferedSocketObject&) = delete;
+    ~BufferedSocketObject();
+
     AsyncFD fd = osInvalidSocket;
     bool closed = false;
     bool buffered = true;
@@ -40,6 +46,8 @@ struct BufferedSocketObject {
     // Sends started on this socket, so that the server can tell whether a failed request has
     // already put anything on the wire.
     std::uint64_t sendCount = 0;
+    // Bytes of answers started without waiting that have not gone out yet.
+    std::size_t unsentReplyBytes = 0;
     // Set by a request handler that goes on using the connection itself (takeOverConnection).
     bool takenOver = false;
     // The read deadline (monotonicNow() time; 0 for none) and the socket's one timer.

@@ -90,11 +90,14 @@ const HeaderValues* HeaderTableObject::find(std::string_view name) const {
 }
 
 void HeaderTableObject::set(std::string_view name, HeaderValues values) {
-    slot(lowerHeaderName(name)) = std::move(values);
+    HeaderValues& stored = slot(lowerHeaderName(name));
+    values_ = values_ - stored.size() + values.size();
+    stored = std::move(values);
 }
 
 void HeaderTableObject::add(std::string_view name, std::string value) {
     slot(lowerHeaderName(name)).push_back(std::move(value));
+    ++values_;
 }
 
 const HeaderValues& HeaderTableObject::get(std::string_view name) const {

@@ -72,9 +72,12 @@ public:
     const HeaderValues* find(std::string_view name) const;
     // The number of distinct names.
     std::size_t len() const { return entries_.size(); }
+    // The number of values stored under all names together.
+    std::size_t valueCount() const { return values_; }
     void clear() {
         entries_.clear();
         positions_.clear();
+        values_ = 0;
     }
 
     Iterator begin() const;
@@ -93,6 +96,7 @@ private:
     Entries entries_;
     // The index of a table with more than linearSearchLimit names; empty otherwise.
     std::unordered_map<std::string, std::size_t> positions_;
+    std::size_t values_ = 0;
 };
 
 // A new, empty table.

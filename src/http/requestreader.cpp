@@ -4,6 +4,7 @@
 #include "async/asyncproc.h"
 #include "http/requestparse.h"
 #include "http/responders.h"
+#include "http/responseformat.h"
 #include "http/uri.h"
 #include "runtime/ascii.h"
 
@@ -26,26 +27,9 @@ struct Reading {
     Request& request;
     const BufferedSocket& client;
     std::string& line;
+    // The bytes of the head read so far, line ends included.
+    std::size_t headBytes = 0;
 };
-
-// What a step gives: its outcome at once, or a future of it when it has to wait. Most steps of
-// most requests wait for nothing, and then cost no future.
-struct StepOutcome {
-    StepOutcome(Step step) : now(step) {}
-    StepOutcome(Future<Step> future) : later(std::move(future)) {}
-    Step now = Step::Proceed;
-    Future<Step> later;
-};
-
-// Starts a response and goes on without waiting for it. Should it fail, the connection is
-// closed, which also ends whatever read is waiting on it.
-void sendWithoutWaiting(const BufferedSocket& client, const Future<void>& sending) {
-    sending.addCallback([client](const Future<void>& sent) {
-        if (sent.failed()) {
-            close(client);
-        }
-    });
-}
 
 // The first value of a list that the reader itself stored or made.
 std::string firstValue(const HeaderValues& values) {
@@ -68,16 +52,60 @@ bool keepsAlive(const Request& request) {
     return request.protocol == Version10 && equalsIgnoringAsciiCase(word, "keep-alive");
 }
 
-// The answer to a handler that failed before it sent anything; the connection closes after it.
-Future<void> respondServerError(const Request& request) {
-    return respond(request, 500, statusText(500), makeHeaderTable({{"Connection", "close"}}));
+// The bytes of a refusal with a body. A HEAD request gets the head alone, with the length that the
+// body would have had: its client reads no body, and would take one for the next answer.
+std::string refusalBytes(const Request& request, StatusCode code, std::string_view content,
+                         const HeaderTable& headers = nullptr) {
+    if (request.method == HttpHead) {
+        return formatResponseHead(code, content.size(), headers);
+    }
+    return formatResponse(code, content, headers);
 }
 
-Future<Step> closeAfter(const Reading& r, Future<void> answer) {
-    co_await procedureName("closeAfter");
-    co_await answer;
-    co_await lingeringClose(r.client, r.server->timeouts.lingerMs);
-    co_return Step::Done;
+Future<void> refuse(const Request& request, StatusCode code, std::string_view content,
+                    const HeaderTable& headers = nullptr) {
+    return send(request.client, refusalBytes(request, code, content, headers));
+}
+
+// A refusal whose body is the status text, e.g. "400 Bad Request".
+Future<void> refuseWithStatus(const Request& request, StatusCode code) {
+    return refuse(request, code, statusText(code));
+}
+
+// Starts a response and goes on without waiting for it, counting its bytes as unsent until it
+// has gone out. Should it fail, the connection is closed, which also ends whatever read is
+// waiting on it.
+void sendWithoutWaiting(const BufferedSocket& client, std::string bytes) {
+    const std::size_t size = bytes.size();
+    Future<void> sending = send(client, std::move(bytes));
+    if (sending.finished() && !sending.failed()) {
+        return;
+    }
+    client->unsentReplyBytes += size;
+    std::weak_ptr<BufferedSocketObject> weak = client;
+    sending.addCallback([weak, size](const Future<void>& sent) {
+        if (BufferedSocket owner = weak.lock()) {
+            owner->unsentReplyBytes -= size;
+            if (sent.failed()) {
+                close(owner);
+            }
+        }
+    });
+}
+
+// A refused request line is answered without waiting, so that a pipelining client gets its
+// answers as fast as it reads them. A client that reads none of them is waited for once
+// maxUnsentReplyBytes of them are unsent: its answers then never pile up in memory.
+Future<Step> refuseWithoutWaiting(const Reading& r, StatusCode code) {
+    co_await procedureName("refuseWithoutWaiting");
+    std::string bytes = refusalBytes(r.request, code, statusText(code));
+    if (r.client->unsentReplyBytes + bytes.size() > maxUnsentReplyBytes) {
+        // Sends go out in the order in which they started: this one ends after all before it.
+        co_await send(r.client, std::move(bytes));
+    } else {
+        sendWithoutWaiting(r.client, std::move(bytes));
+    }
+    co_return Step::NextRequest;
 }
 
 // The peer has closed (nothing to keep for it), or kept the server waiting too long (what it
@@ -92,48 +120,56 @@ Future<Step> endOfStream(const Reading& r) {
     co_return Step::Done;
 }
 
-// A line over the limit is refused and ends the connection.
-StepOutcome checkLineLength(const Reading& r) {
-    if (r.line.size() > maxRequestLineLength) {
-        return closeAfter(r, respondWithStatus(r.request, 413));
-    }
-    return Step::Proceed;
+// Ends the connection after an answer, without losing the answer.
+Future<Step> closeConnection(const Reading& r) {
+    co_await procedureName("closeConnection");
+    co_await lingeringClose(r.client, r.server->timeouts.lingerMs);
+    co_return Step::Done;
 }
 
-Future<Step> receiveLine(const Reading& r) {
-    co_await procedureName("readLine");
-    co_await recvLineInto(r.client, r.line, defaultSocketFlags, maxRequestLineLength);
-    if (r.line.empty()) {
-        co_return co_await endOfStream(r);
+// The method word that starts a request line, where it is one; a request line too long to be
+// parsed still tells whether its refusal may carry a body.
+void takeLeadingMethod(Request& request, std::string_view line) {
+    const std::optional<RequestMethod> method = parseRequestMethod(line.substr(0, line.find(' ')));
+    if (method) {
+        request.method = *method;
     }
-    const StepOutcome checked = checkLineLength(r);
-    if (checked.later) {
-        co_return co_await checked.later;
-    }
-    co_return checked.now;
+}
+
+// Counts the line just read, with its line end, against the head's bytes.
+void countLine(Reading& r) {
+    r.headBytes += r.line == emptyLine ? emptyLine.size() : r.line.size() + emptyLine.size();
 }
 
 // One request or header line into r.line; ends the connection at the end of the stream and
-// after a line over the limit. A line already in the buffer is taken without a procedure.
-StepOutcome readLine(const Reading& r) {
+// after a line over the limit. A line already in the buffer is taken without a fill.
+Future<Step> readLine(Reading& r, bool requestLine) {
+    co_await procedureName("readLine");
     r.line.clear();
-    if (takeBufferedLine(r.client, r.line, maxRequestLineLength)) {
-        return checkLineLength(r);
+    if (!takeBufferedLine(r.client, r.line, maxRequestLineLength)) {
+        co_await recvLineInto(r.client, r.line, defaultSocketFlags, maxRequestLineLength);
     }
-    return receiveLine(r);
+    if (r.line.empty()) {
+        co_return co_await endOfStream(r);
+    }
+    if (r.line.size() > maxRequestLineLength) {
+        if (requestLine) {
+            takeLeadingMethod(r.request, r.line);
+        }
+        co_await refuseWithStatus(r.request, 413);
+        co_return co_await closeConnection(r);
+    }
+    countLine(r);
+    co_return Step::Proceed;
 }
 
 // The request line, after at most one empty line, with the head's time limit running from its
 // first byte (which the caller has seen arrive).
-Future<Step> receiveRequestLine(const Reading& r) {
+Future<Step> readRequestLine(Reading& r) {
     co_await procedureName("readRequestLine");
+    setReadDeadlineAfterMs(r.client, r.server->timeouts.headMs);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const StepOutcome line = readLine(r);
-        Step step = line.now;
-        if (line.later) {
-            step = co_await line.later;
-        }
-        if (step != Step::Proceed) {
+        if (const Step step = co_await readLine(r, true); step != Step::Proceed) {
             co_return step;
         }
         if (r.line != emptyLine) {
@@ -143,150 +179,130 @@ Future<Step> receiveRequestLine(const Reading& r) {
     co_return Step::Proceed;
 }
 
-// A request line that starts the buffer whole is taken at once.
-StepOutcome readRequestLine(const Reading& r) {
-    setReadDeadlineAfterMs(r.client, r.server->timeouts.headMs);
-    const char first = r.client->buffer[static_cast<std::size_t>(r.client->readPosition)];
-    r.line.clear();
-    if (first != '\r' && first != '\n' &&
-        takeBufferedLine(r.client, r.line, maxRequestLineLength)) {
-        return checkLineLength(r);
-    }
-    return receiveRequestLine(r);
-}
+// How a request line parses.
+enum class RequestLineVerdict : std::uint8_t { Good, BadMethod, BadProtocol, ExtraParts };
 
-Future<Step> refuseExtraParts(const Reading& r) {
-    co_await procedureName("parseRequestLine");
-    co_await respondWithStatus(r.request, 400);
-    co_return Step::NextRequest;
-}
-
-// Method, target and protocol from the request line; the refusals of a malformed one.
-StepOutcome parseRequestLineInto(const Reading& r) {
-    const std::vector<std::string_view> parts = splitRequestLine(r.line);
+// Method, target and protocol from the request line into the request, as far as they are good.
+RequestLineVerdict parseRequestLineInto(Request& request, std::string_view line) {
+    const std::vector<std::string_view> parts = splitRequestLine(line);
     const std::optional<RequestMethod> method = parseRequestMethod(parts[0]);
     if (!method) {
-        sendWithoutWaiting(r.client, respondWithStatus(r.request, 400));
-        return Step::NextRequest;
+        return RequestLineVerdict::BadMethod;
     }
-    r.request.method = *method;
+    request.method = *method;
     if (parts.size() > 1) {
-        parseRequestTarget(parts[1], r.request.url);
+        parseRequestTarget(parts[1], request.url);
     }
     if (parts.size() > 2) {
         try {
-            r.request.protocol = parseProtocol(parts[2]);
+            request.protocol = parseProtocol(parts[2]);
         } catch (const ValueError&) {
-            sendWithoutWaiting(r.client, respondWithStatus(r.request, 400));
-            return Step::NextRequest;
+            return RequestLineVerdict::BadProtocol;
         }
     }
-    if (parts.size() > 3) {
-        return refuseExtraParts(r);
-    }
-    return Step::Proceed;
+    return parts.size() > 3 ? RequestLineVerdict::ExtraParts : RequestLineVerdict::Good;
 }
 
-// Header lines up to the empty line, with the one in r.line first when `haveLine`. A repeated
-// name keeps only its last line. A future comes back while a line is awaited (its Proceed means
-// that r.line holds it) or a refusal is under way (never Proceed).
-StepOutcome takeHeaderLines(const Reading& r, bool haveLine) {
-    for (;; haveLine = false) {
-        if (!haveLine) {
-            StepOutcome line = readLine(r);
-            if (line.later || line.now != Step::Proceed) {
-                return line;
-            }
+// The refusals of a malformed request line.
+Future<Step> parseRequestLine(Reading& r) {
+    co_await procedureName("parseRequestLine");
+    switch (parseRequestLineInto(r.request, r.line)) {
+    case RequestLineVerdict::Good:
+        co_return Step::Proceed;
+    case RequestLineVerdict::BadMethod:
+    case RequestLineVerdict::BadProtocol:
+        co_return co_await refuseWithoutWaiting(r, 400);
+    case RequestLineVerdict::ExtraParts:
+        break;
+    }
+    co_await refuseWithStatus(r.request, 400);
+    co_return Step::NextRequest;
+}
+
+// Stores a header line; false once the head passes one of its bounds: distinct names, stored
+// values or bytes. A repeated name keeps only its last line.
+bool storeHeaderLine(const Reading& r) {
+    auto [name, values] = splitHeaderLine(r.line);
+    r.request.headers->set(name, std::move(values));
+    const HeaderTableObject& headers = *r.request.headers;
+    return headers.len() <= maxHeaderNames && headers.valueCount() <= maxHeaderValues &&
+           r.headBytes <= maxHeadBytes;
+}
+
+// Header lines up to the empty line. A head past its bounds draws the bare 400 and ends the
+// connection.
+Future<Step> readHeaderLines(Reading& r) {
+    co_await procedureName("readHeaderLines");
+    for (;;) {
+        if (const Step step = co_await readLine(r, false); step != Step::Proceed) {
+            co_return step;
         }
         if (r.line == emptyLine) {
             break;
         }
-        auto [name, values] = splitHeaderLine(r.line);
-        r.request.headers->set(name, std::move(values));
-        if (r.request.headers->len() > maxHeaderNames) {
-            return closeAfter(r, sendStatusLine(r.client, "400 Bad Request"));
+        if (!storeHeaderLine(r)) {
+            co_await sendStatusLine(r.client, "400 Bad Request");
+            co_return co_await closeConnection(r);
         }
     }
     // The head is complete: the body and the handler have no time limit.
     setReadDeadline(r.client, 0);
-    return Step::Proceed;
+    co_return Step::Proceed;
 }
 
-Future<Step> receiveHeaderLines(const Reading& r, Future<Step> pending) {
-    co_await procedureName("readHeaderLines");
-    for (;;) {
-        if (const Step step = co_await pending; step != Step::Proceed) {
-            co_return step;
-        }
-        StepOutcome next = takeHeaderLines(r, true);
-        if (!next.later) {
-            co_return next.now;
-        }
-        pending = std::move(next.later);
-    }
-}
-
-// The lines already in the buffer are taken at once; a procedure waits only for the others.
-StepOutcome readHeaderLines(const Reading& r) {
-    StepOutcome outcome = takeHeaderLines(r, false);
-    if (outcome.later) {
-        return receiveHeaderLines(r, std::move(outcome.later));
-    }
-    return outcome;
+bool expectsSomething(const Request& request) {
+    return request.method == HttpPost && request.headers->hasHeader("Expect");
 }
 
 // A POST that expects anything but "100-continue" is refused with 417 and not handled. The 417
 // carries no length, so only the end of the stream can tell the client where it ends.
-Future<Step> answerExpectation(const Reading& r) {
+Future<Step> meetExpectation(const Reading& r) {
     co_await procedureName("meetExpectation");
     if (!contains(r.request.headers->get("Expect"), "100-continue")) {
-        co_return co_await closeAfter(r, sendStatusLine(r.client, "417 Expectation Failed"));
+        co_await sendStatusLine(r.client, "417 Expectation Failed");
+        co_return co_await closeConnection(r);
     }
     co_await sendStatusLine(r.client, "100 Continue");
     co_return Step::Proceed;
 }
 
-StepOutcome meetExpectation(const Reading& r) {
-    if (r.request.method != HttpPost || !r.request.headers->hasHeader("Expect")) {
-        return Step::Proceed;
-    }
-    return answerExpectation(r);
+bool hasBody(const Request& request) {
+    return request.method == HttpPost || request.headers->hasHeader("Content-Length");
 }
 
-Future<Step> receiveBody(const Reading& r) {
+// The body that Content-Length announces; a POST must announce one.
+Future<Step> readBody(const Reading& r) {
     co_await procedureName("readBody");
     Request& request = r.request;
     if (!request.headers->hasHeader("Content-Length")) {
-        co_await respond(request, 411, "Content-Length required.");
+        co_await refuse(request, 411, "Content-Length required.");
         co_return Step::NextRequest;
     }
     std::int32_t length = 0;
     if (parseSaturatedNatural(firstValue(request.headers->get("Content-Length")), 0, length) == 0) {
-        co_await respond(request, 400, "Bad Request. Invalid Content-Length.");
+        co_await refuse(request, 400, "Bad Request. Invalid Content-Length.");
         co_return Step::NextRequest;
     }
     if (length > r.server->maxBodyLength) {
-        co_return co_await closeAfter(r, respondWithStatus(request, 413));
+        co_await refuseWithStatus(request, 413);
+        co_return co_await closeConnection(r);
     }
     request.body = co_await recv(r.client, length);
     if (static_cast<std::int32_t>(request.body.size()) < length) {
-        co_await respond(request, 400, "Bad Request. Content-Length does not match actual.");
+        co_await refuse(request, 400, "Bad Request. Content-Length does not match actual.");
         co_return Step::NextRequest;
     }
     co_return Step::Proceed;
 }
 
-// The body that Content-Length announces; a POST must announce one.
-StepOutcome readBody(const Reading& r) {
-    if (r.request.method != HttpPost && !r.request.headers->hasHeader("Content-Length")) {
-        return Step::Proceed;
-    }
-    return receiveBody(r);
+// The answer to a handler that failed before it sent anything; the connection closes after it.
+Future<void> respondServerError(const Request& request) {
+    return refuse(request, 500, statusText(500), makeHeaderTable({{"Connection", "close"}}));
 }
 
 // After a handler failed: a 500 if it had sent nothing, then the connection closes.
 Future<void> answerFailure(const Reading& r, std::uint64_t sendsBefore) {
-    co_await procedureName("runHandler");
+    co_await procedureName("answerFailure");
     if (!r.client->closed && r.client->sendCount == sendsBefore) {
         try {
             co_await respondServerError(r.request);
@@ -308,11 +324,69 @@ bool staysOpen(const Reading& r) {
     return !upgrade && keepsAlive(r.request);
 }
 
+// Every request starts from a fresh record; only the header table and the strings' room stay.
 void resetRecord(Request& request, const BufferedSocket& client, const std::string& address) {
     request.headers->clear();
     request.body.clear();
+    request.method = HttpGet;
+    request.protocol = HttpProtocol{};
+    request.url = Uri{};
     request.hostname = address;
     request.client = client;
+}
+
+// The request line and the header lines.
+Future<Step> readHead(Reading& r) {
+    co_await procedureName("readHead");
+    for (auto step : {readRequestLine, parseRequestLine, readHeaderLines}) {
+        if (const Step outcome = co_await step(r); outcome != Step::Proceed) {
+            co_return outcome;
+        }
+    }
+    co_return Step::Proceed;
+}
+
+// The head from the buffer, when the buffer holds it whole and it has nothing to refuse.
+bool parseBufferedHead(Reading& r) {
+    r.line.clear();
+    if (!takeBufferedLine(r.client, r.line, maxRequestLineLength) || r.line == emptyLine ||
+        r.line.size() > maxRequestLineLength) {
+        return false;
+    }
+    countLine(r);
+    if (parseRequestLineInto(r.request, r.line) != RequestLineVerdict::Good) {
+        return false;
+    }
+    for (;;) {
+        r.line.clear();
+        if (!takeBufferedLine(r.client, r.line, maxRequestLineLength) ||
+            r.line.size() > maxRequestLineLength) {
+            return false;
+        }
+        if (r.line == emptyLine) {
+            return true;
+        }
+        countLine(r);
+        if (!storeHeaderLine(r)) {
+            return false;
+        }
+    }
+}
+
+// Speed: a head that arrived whole is parsed without a procedure per line (callgrind: 17% fewer
+// instructions per keep-alive GET of a 1 KiB file). Any other head is read again from its start
+// by readHead, which also gives the refusals.
+bool takeBufferedHead(Reading& r) {
+    const std::int32_t start = r.client->readPosition;
+    if (parseBufferedHead(r)) {
+        // The idle time limit ends here; the body and the handler have none.
+        setReadDeadline(r.client, 0);
+        return true;
+    }
+    r.client->readPosition = start;
+    resetRecord(r.request, r.client, r.request.hostname);
+    r.headBytes = 0;
+    return false;
 }
 
 } // namespace
@@ -322,23 +396,22 @@ Future<bool> processRequest(const HttpServer& server, Request& request,
                             std::string& line, const RequestHandler& handler) {
     co_await procedureName("processRequest");
     resetRecord(request, client, address);
-    const Reading r{server, request, client, line};
+    Reading r{server, request, client, line};
     // The idle time limit runs until the request's first byte.
     setReadDeadlineAfterMs(client, server->timeouts.idleMs);
     if (!hasBufferedBytes(client) && co_await fillBuffer(client) == 0) {
         co_await endOfStream(r);
         co_return false;
     }
-    for (auto step :
-         {readRequestLine, parseRequestLineInto, readHeaderLines, meetExpectation, readBody}) {
-        const StepOutcome next = step(r);
-        Step outcome = next.now;
-        if (next.later) {
-            outcome = co_await next.later;
-        }
-        if (outcome != Step::Proceed) {
-            co_return outcome == Step::NextRequest;
-        }
+    Step outcome = takeBufferedHead(r) ? Step::Proceed : co_await readHead(r);
+    if (outcome == Step::Proceed && expectsSomething(request)) {
+        outcome = co_await meetExpectation(r);
+    }
+    if (outcome == Step::Proceed && hasBody(request)) {
+        outcome = co_await readBody(r);
+    }
+    if (outcome != Step::Proceed) {
+        co_return outcome == Step::NextRequest;
     }
     // A failing handler closes the connection and ends the connection's procedure.
     const std::uint64_t sendsBefore = client->sendCount;

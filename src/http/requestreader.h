@@ -12,6 +12,13 @@ namespace quorvin {
 // Longest request or header line, without its line end, and most distinct header names.
 inline constexpr std::size_t maxRequestLineLength = 8192;
 inline constexpr std::size_t maxHeaderNames = 10000;
+// Bounds of one request head, far above any real client, so that one head costs bounded memory:
+// the values stored from it, and its bytes.
+inline constexpr std::size_t maxHeaderValues = 20000;
+inline constexpr std::size_t maxHeadBytes = 1024 * 1024;
+// How much of the answers to refused request lines may wait unsent before the reader waits for
+// them instead of reading on.
+inline constexpr std::size_t maxUnsentReplyBytes = 64 * 1024;
 
 // Reads one request into `request` (reused for the whole connection) through the shared line
 // buffer, answers malformed and refused requests itself, and calls the handler for good ones.

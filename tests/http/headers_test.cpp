@@ -38,6 +38,19 @@ TEST(HeaderTable, NamesFoldToLowerCaseAndCollectValues) {
     EXPECT_EQ(pairsOf(makeHeaderTable({{"X-One", "1"}})), (Pairs{{"x-one", "1"}}));
 }
 
+TEST(HeaderTable, CountsTheValuesItHoldsNow) {
+    HeaderTable table = makeHeaderTable({{"Accept", "a"}, {"accept", "b"}});
+    EXPECT_EQ(table->valueCount(), 2u);
+    table->set("X-List", HeaderValues{"1", "2", "3"});
+    EXPECT_EQ(table->valueCount(), 5u);
+    table->set("x-list", HeaderValues{""});
+    EXPECT_EQ(table->valueCount(), 3u) << "a replaced list no longer counts";
+    table->set("Empty", HeaderValues{});
+    EXPECT_EQ(table->valueCount(), 3u);
+    table->clear();
+    EXPECT_EQ(table->valueCount(), 0u);
+}
+
 TEST(HeaderTable, MissingNamesAndEmptyLists) {
     HeaderTable table = makeHeaderTable();
     try {

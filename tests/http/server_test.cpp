@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace quorvin;
@@ -489,4 +490,115 @@ TEST(ServerTimeouts, SilentAndSlowClientsAreClosedAndActiveOnesServed) {
 
     // The active connection, left idle now, goes too.
     EXPECT_TRUE(active.receiveUntilClosed(got, 4000));
+}
+
+TEST_F(ServerTest, EveryRequestStartsFromAFreshRecord) {
+    // A request line of a method alone behaves after a served request as on a new connection.
+    expectExchanges({
+        {"method alone after a request", "GET /first HTTP/1.1\r\n\r\nGET\r\n\r\n",
+         ok("GET /first 1.1 []") + ok("GET  0.0 []"), false},
+        {"no protocol after a request", "GET /first HTTP/1.1\r\n\r\nPOST /p\r\n\r\n",
+         ok("GET /first 1.1 []") + page(411, "Length Required", "Content-Length required."), true},
+    });
+}
+
+TEST_F(ServerTest, RefusalsOfHeadRequestsSendTheHeadOnly) {
+    auto head = [](const std::string& statusLine, std::size_t length) {
+        return "HTTP/1.1 " + statusLine + "\r\nContent-Length: " + std::to_string(length) +
+               "\r\n\r\n";
+    };
+    const std::string longTarget = "/" + std::string(8192, 'a');
+    const std::string longHeader = "X-Long: " + std::string(8192, 'h');
+    expectExchanges({
+        {"bad protocol word", "HEAD / FTP/1.1\r\n\r\n", head("400 Bad Request", 15), true},
+        {"extra part", "HEAD / HTTP/1.1 x\r\n\r\n", head("400 Bad Request", 15), true},
+        {"over-long request line", "HEAD " + longTarget + " HTTP/1.1\r\n\r\n",
+         head("413 Request Entity Too Large", 28), false},
+        {"over-long header line", "HEAD / HTTP/1.1\r\n" + longHeader + "\r\n\r\n",
+         head("413 Request Entity Too Large", 28), false},
+        {"invalid length", "HEAD / HTTP/1.1\r\nContent-Length: x\r\n\r\n",
+         head("400 Bad Request", 36), true},
+        {"length over the maximum body", "HEAD / HTTP/1.1\r\nContent-Length: 8388609\r\n\r\n",
+         head("413 Request Entity Too Large", 28), false},
+        {"failing handler", "HEAD /fail HTTP/1.1\r\n\r\n",
+         "HTTP/1.1 500 Internal Server Error\r\nconnection: close\r\nContent-Length: 25\r\n\r\n",
+         false},
+        {"a GET keeps its body", "GET / FTP/1.1\r\n\r\n", badRequest, true},
+    });
+}
+
+TEST_F(ServerTest, HeadBoundsOfValuesAndBytes) {
+    // Lines of distinct names, each holding `commas` empty values or `bytes` bytes of one value.
+    auto withLines = [](int count, int commas, std::size_t bytes, const char* extra = "") {
+        std::string request = "GET / HTTP/1.1\r\n";
+        for (int i = 0; i < count; ++i) {
+            request += "h" + std::to_string(i) + ": " + std::string(commas, ',') +
+                       std::string(bytes, 'v') + "\r\n";
+        }
+        return request + extra + "\r\n";
+    };
+    const std::string bare400 = "HTTP/1.1 400 Bad Request\r\n\r\n";
+    expectExchanges({
+        {"20000 values", withLines(4, 5000, 0), ok("GET / 1.1 []"), true},
+        {"20001 values", withLines(4, 5000, 0, "x: y\r\n"), bare400, false},
+        {"25000 values", withLines(5, 5000, 0), bare400, false},
+        {"a head of just under 1 MiB", withLines(127, 0, 8180), ok("GET / 1.1 []"), true},
+        {"a head of over 1 MiB", withLines(129, 0, 8180), bare400, false},
+    });
+}
+
+// A client that sends bad request lines and never reads its answers: the answers that have not
+// gone out stay within a small bound, and they arrive once the client reads.
+TEST_F(ServerTest, AFloodOfBadLinesFromAClientThatNeverReadsCostsBoundedMemory) {
+    std::string lines;
+    for (int i = 0; i < 1024 * 1024; ++i) {
+        lines += "X\n";
+    }
+    // One request first, so that the server's thread has the memory that any request needs.
+    TestClient flood(server.port());
+    flood.sendAll("GET /first HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(flood.receive(ok("GET /first 1.1 []").size()), ok("GET /first 1.1 []"));
+    const long long before = residentBytes();
+    if (before < 0) {
+        GTEST_SKIP() << "no figure of resident memory on this system";
+    }
+    const std::size_t sent = flood.sendFor(lines, 3000);
+    // The server has read what it will read, all of it or as much as it took before it stopped
+    // reading, once its memory holds still.
+    long long now = residentBytes();
+    for (long long last = -1; now != last;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        last = std::exchange(now, residentBytes());
+    }
+    const long long grown = now - before;
+    // Unflooded, the 1M answers pile up in hundreds of MB. What stays is the system's send
+    // buffer's worth of completed sends that the loop has yet to deliver, one per step.
+    EXPECT_LT(grown, 64LL << 20) << sent << " bytes sent";
+
+    std::string answers;
+    for (int i = 0; i < 1000; ++i) {
+        answers += badRequest;
+    }
+    EXPECT_EQ(flood.receive(answers.size()), answers) << "the first lines have their answers";
+    flood.close();
+    expectExchange("still serving", "GET / HTTP/1.1\r\n\r\n", ok("GET / 1.1 []"), true);
+}
+
+// Lines of a name and 8000 commas, 4 MB in all: each comma would be an empty value of its own.
+TEST_F(ServerTest, AHeadOfManyCommasCostsBoundedMemory) {
+    const long long before = peakResidentBytes();
+    if (before < 0) {
+        GTEST_SKIP() << "no figure of resident memory on this system";
+    }
+    std::string head = "GET / HTTP/1.1\r\n";
+    for (int i = 0; i < 500; ++i) {
+        head += "h" + std::to_string(10000 + i) + ":" + std::string(8000, ',') + "\r\n";
+    }
+    head += "\r\n";
+    TestClient client(server.port());
+    client.sendFor(head, 10000);
+    std::string got;
+    EXPECT_TRUE(client.receiveUntilClosed(got, 10000));
+    EXPECT_EQ(got, "HTTP/1.1 400 Bad Request\r\n\r\n");
+    EXPECT_LT(peakResidentBytes() - before, 32LL << 20);
 }

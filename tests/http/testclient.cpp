@@ -33,6 +33,19 @@ std::string TestClient::receive(std::size_t count, int timeoutMs) {
     return out;
 }
 
+std::size_t TestClient::sendFor(std::string_view data, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+        const long count = sendSome(data.data() + sent, data.size() - sent, remainingMs(deadline));
+        if (count <= 0) {
+            break;
+        }
+        sent += static_cast<std::size_t>(count);
+    }
+    return sent;
+}
+
 bool TestClient::receiveUntilClosed(std::string& out, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     char buffer[65536];

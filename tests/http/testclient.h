@@ -30,6 +30,11 @@ public:
     void close();
     // Waits up to timeoutMs for readability; then reads. -1 on time-out or error, 0 at close.
     long receiveSome(char* buffer, std::size_t size, int timeoutMs);
+    // Sends as much of `data` as the server takes within the time; the count sent. For clients
+    // that flood a server which stops reading from them.
+    std::size_t sendFor(std::string_view data, int timeoutMs);
+    // Waits up to timeoutMs for room to send; then sends. -1 on time-out or error.
+    long sendSome(const char* data, std::size_t size, int timeoutMs);
 
 private:
     std::intptr_t socket_;
@@ -38,6 +43,11 @@ private:
 // The number of descriptors this process has open (POSIX), or -1 where the system offers no such
 // count (Windows).
 int openDescriptorCount();
+
+// The resident memory of this process now, and the most it has had, in bytes; -1 where the system
+// offers no such figure.
+long long residentBytes();
+long long peakResidentBytes();
 
 // Whether something accepts connections on 127.0.0.1:port; reports no test failure.
 bool canConnect(std::uint16_t port);

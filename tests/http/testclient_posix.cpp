@@ -11,6 +11,8 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace quorvin::testing {
 
@@ -58,6 +60,18 @@ long TestClient::receiveSome(char* buffer, std::size_t size, int timeoutMs) {
     return got < 0 ? (errno == ECONNRESET ? 0 : -1) : static_cast<long>(got);
 }
 
+long TestClient::sendSome(const char* data, std::size_t size, int timeoutMs) {
+    if (socket_ < 0) {
+        return -1;
+    }
+    pollfd entry{static_cast<int>(socket_), POLLOUT, 0};
+    if (::poll(&entry, 1, timeoutMs) <= 0) {
+        return -1;
+    }
+    const ssize_t sent = ::send(static_cast<int>(socket_), data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    return sent < 0 ? -1 : static_cast<long>(sent);
+}
+
 void TestClient::abortConnection() {
     if (socket_ >= 0) {
         linger option{1, 0};
@@ -95,6 +109,30 @@ int socketOptionValue(std::intptr_t handle, int level, int name) {
         return -1;
     }
     return value;
+}
+
+namespace {
+
+// A "Name:   123 kB" figure of /proc/self/status, in bytes.
+long long statusFigure(const std::string& name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(name + ":", 0) == 0) {
+            return std::stoll(line.substr(name.size() + 1)) * 1024;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+long long residentBytes() {
+    return statusFigure("VmRSS");
+}
+
+long long peakResidentBytes() {
+    return statusFigure("VmHWM");
 }
 
 int openDescriptorCount() {

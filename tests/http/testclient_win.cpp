@@ -6,6 +6,10 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <windows.h>
+
+#include <psapi.h>
+
 namespace quorvin::testing {
 
 namespace {
@@ -48,6 +52,23 @@ void TestClient::sendAll(std::string_view data) {
         }
         data.remove_prefix(static_cast<std::size_t>(sent));
     }
+}
+
+long TestClient::sendSome(const char* data, std::size_t size, int timeoutMs) {
+    if (!connected()) {
+        return -1;
+    }
+    WSAPOLLFD entry{native(socket_), POLLWRNORM, 0};
+    if (::WSAPoll(&entry, 1, timeoutMs) <= 0) {
+        return -1;
+    }
+    // Non-blocking for this one call: the poll says there is room, not how much.
+    u_long nonBlocking = 1;
+    ::ioctlsocket(native(socket_), FIONBIO, &nonBlocking);
+    const int sent = ::send(native(socket_), data, static_cast<int>(size), 0);
+    nonBlocking = 0;
+    ::ioctlsocket(native(socket_), FIONBIO, &nonBlocking);
+    return sent < 0 ? -1 : static_cast<long>(sent);
 }
 
 long TestClient::receiveSome(char* buffer, std::size_t size, int timeoutMs) {
@@ -104,6 +125,32 @@ int socketOptionValue(std::intptr_t handle, int level, int name) {
     }
     // Some options (TCP_NODELAY) come back as one byte; the rest of the int is not written.
     return length == 1 ? (value & 0xFF) : value;
+}
+
+namespace {
+
+PROCESS_MEMORY_COUNTERS memoryCounters() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+        counters.WorkingSetSize = 0;
+        counters.PeakWorkingSetSize = 0;
+    }
+    return counters;
+}
+
+long long figureOrNone(SIZE_T bytes) {
+    return bytes == 0 ? -1 : static_cast<long long>(bytes);
+}
+
+} // namespace
+
+long long residentBytes() {
+    return figureOrNone(memoryCounters().WorkingSetSize);
+}
+
+long long peakResidentBytes() {
+    return figureOrNone(memoryCounters().PeakWorkingSetSize);
 }
 
 int openDescriptorCount() {
