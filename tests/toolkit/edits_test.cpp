@@ -86,6 +86,7 @@ TEST(Edits, EditVariableRules) {
     EXPECT_THROW(solver.removeEditVariable(x), UnknownEditVariableException);
     try {
         solver.suggestValue(x, 1);
+        ADD_FAILURE() << "a suggestion for a removed edit variable was taken";
     } catch (const UnknownEditVariableException& e) {
         EXPECT_TRUE(e.variable().sameAs(x));
         EXPECT_STREQ(e.what(), "UnknownEditVariableException");
