@@ -49,3 +49,36 @@ TEST(Utf, UnpairedSurrogatesBecomeReplacementCharacters) {
                                       "b");
     EXPECT_EQ(utf16ToUtf8(lowAlone), "\xEF\xBF\xBD");
 }
+
+TEST(Utf, WindowsNamesWithUnpairedSurrogatesRoundTrip) {
+    const std::u16string names[] = {
+        {u'a', char16_t(0xD83D), u'b'},
+        {char16_t(0xDE00)},
+        {char16_t(0xDE00), char16_t(0xD83D)},
+        {char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)},
+        u"plain \u00e9t\u00e9 \U0001F600",
+    };
+    for (const std::u16string& name : names) {
+        EXPECT_EQ(wtf8ToUtf16(utf16ToWtf8(name)), name) << utf16ToWtf8(name);
+    }
+    EXPECT_EQ(utf16ToWtf8(std::u16string{u'a', char16_t(0xD83D), u'b'}), "a\xED\xA0\xBD"
+                                                                         "b");
+    EXPECT_EQ(utf16ToWtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
+}
+
+TEST(Utf, WindowsNamesRefuseASurrogatePairSpeltAsTwoForms) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::u16string expected;
+    } cases[] = {
+        {"pair as two forms", "\xED\xA0\xBD\xED\xB8\x80", std::u16string(6, u'\uFFFD')},
+        {"lone high", "\xED\xA0\xBDz", {char16_t(0xD83D), u'z'}},
+        {"low then high", "\xED\xB8\x80\xED\xA0\xBD", {char16_t(0xDE00), char16_t(0xD83D)}},
+        {"truncated surrogate", "\xED\xA0", u"\uFFFD\uFFFD"},
+        {"lone continuation", "a\x80z", u"a\uFFFDz"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(wtf8ToUtf16(c.input), c.expected) << c.name;
+    }
+}
