@@ -80,8 +80,20 @@ bool wApp::filterMessage(MSG& message) {
         return false;
     }
     HWND top = GetAncestor(message.hwnd, GA_ROOT);
-    return top != nullptr && wWindow::fromHandle(top) != nullptr &&
-           IsDialogMessageW(top, &message) != FALSE;
+    if (top == nullptr || wWindow::fromHandle(top) == nullptr) {
+        return false;
+    }
+    // Tab leaves every control, also one that asks for tabs as text (a read-only rich edit
+    // control does, and would keep the focus for ever).
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
+        (GetKeyState(VK_CONTROL) & 0x8000) == 0 && (GetKeyState(VK_MENU) & 0x8000) == 0) {
+        const bool backwards = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+        if (HWND next = GetNextDlgTabItem(top, GetFocus(), backwards ? TRUE : FALSE)) {
+            SetFocus(next);
+        }
+        return true;
+    }
+    return IsDialogMessageW(top, &message) != FALSE;
 }
 
 } // namespace quorvin

@@ -25,10 +25,11 @@ public:
     // Called by a frame that is being destroyed: ends a running loop.
     void frameClosed();
 
-private:
-    // Keyboard navigation between the controls of the message's top-level window.
+    // Keyboard navigation between the controls of the message's top-level window; true when
+    // the message was handled so. Every loop that pumps the toolkit's windows calls it first.
     static bool filterMessage(MSG& message);
 
+private:
     bool loopRunning_ = false;
 };
 

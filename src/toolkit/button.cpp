@@ -32,4 +32,14 @@ bool wButton::onCommand(WORD code) {
     return code == BN_CLICKED && raise(wEventType::ButtonClick);
 }
 
+bool wButton::onMessage(UINT message, WPARAM, LPARAM, LRESULT&) {
+    if (message == WM_SETFOCUS || message == WM_KILLFOCUS) {
+        // The keyboard navigation sends Enter to the focused button only when it is the
+        // default one, as in a dialog; the style also draws it so.
+        const WPARAM style = message == WM_SETFOCUS ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        SendMessageW(handle(), BM_SETSTYLE, style, TRUE);
+    }
+    return false;
+}
+
 } // namespace quorvin

@@ -17,6 +17,8 @@ public:
 
 protected:
     bool onCommand(WORD code) override;
+    // While it has the focus the button is the default one, so Enter clicks it.
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 };
 
 // 50 x 14 dialog units of the font: average char width * 50 / 4 by char height * 14 / 8.

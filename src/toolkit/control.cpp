@@ -4,6 +4,8 @@
 namespace quorvin {
 
 wControl::~wControl() {
+    // The window may paint with the brush until it is gone.
+    destroy();
     if (backgroundBrush_ != nullptr) {
         DeleteObject(backgroundBrush_);
     }

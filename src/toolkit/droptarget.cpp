@@ -1,22 +1,12 @@
 // wDropTarget: reference counting, registration and the four drag calls.
 #include "toolkit/droptarget.h"
 
-#include "runtime/process.h"
+#include "toolkit/systemcallback.h"
 
-#include <cstdlib>
 #include <exception>
 #include <utility>
 
 namespace quorvin {
-
-namespace {
-
-// Reports the exception as the main thread reports one that escapes it, and exits with 1.
-[[noreturn]] void endWithUnhandled(std::exception_ptr error) {
-    std::exit(runMain([&error]() -> int { std::rethrow_exception(error); }));
-}
-
-} // namespace
 
 wDropTarget* wDropTarget::create(wWindow* window, HWND hwnd) {
     return new wDropTarget(window, hwnd);
@@ -100,11 +90,15 @@ DWORD wDropTarget::raise(wEventType type, IDataObject* data, DWORD keys, POINTL 
     }
     wDragDropEvent event(type, window_, data, keys, point);
     event.setEffect(effect);
+    // The handler may let go of every other reference, as a window that stops taking drops
+    // does: this one keeps the target, and the handler it runs, alive until the call is over.
+    AddRef();
     try {
         handler(event);
     } catch (...) {
-        endWithUnhandled(std::current_exception());
+        endWithUnhandledException(std::current_exception());
     }
+    Release();
     return event.effect();
 }
 

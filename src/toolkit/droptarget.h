@@ -16,9 +16,9 @@ class wWindow;
 
 // Raises DragEnter, DragOver, DragLeave and Drop events for the window it was made for. The
 // effect that the drag-enter handler sets is answered for that DragEnter and for every DragOver
-// of the same drag; a drag-over or drop handler may change it (its event starts with it). An
-// exception from a handler ends the process with the report of an unhandled exception: it
-// cannot pass through the shell's drag loop.
+// of the same drag; a drag-over or drop handler may change it (its event starts with it). The
+// target holds a reference of its own while a handler runs. An exception from a handler ends
+// the process with the report of an unhandled exception: it cannot pass the shell's drag loop.
 class wDropTarget final : public IDropTarget {
 public:
     using Handler = std::function<void(wDragDropEvent&)>;

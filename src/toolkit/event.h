@@ -22,6 +22,7 @@ enum class wEventType {
     DragLeave,
     Drop,
     MyLink,
+    Wake,
 };
 
 // One event raised on a window. A handler marks it processed and may set a result; command

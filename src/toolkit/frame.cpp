@@ -5,6 +5,8 @@
 #include "toolkit/statusbar.h"
 #include "toolkit/werrors.h"
 
+#include <algorithm>
+
 namespace quorvin {
 
 wFrame::wFrame(const std::string& title, wSize size, DWORD style, DWORD exStyle)
@@ -15,6 +17,11 @@ wFrame::wFrame(const std::string& title, wSize size, DWORD style, DWORD exStyle)
     if (!createOwn(frameClassName, title, style, exStyle, bounds)) {
         throw wFrameError();
     }
+}
+
+wFrame::~wFrame() {
+    // The window may use its icon until it is gone.
+    destroy();
 }
 
 void wFrame::setIcon(const wIcon& icon) {
@@ -53,10 +60,36 @@ void wFrame::sizeChildren() {
     }
 }
 
-bool wFrame::onMessage(UINT message, WPARAM, LPARAM, LRESULT& result) {
+void wFrame::limitTrackSize(MINMAXINFO& limits) const {
+    if (minimumContent_.cx <= 0 && minimumContent_.cy <= 0) {
+        return;
+    }
+    int barHeight = 0;
+    for (wWindow* child : children()) {
+        if (dynamic_cast<wStatusBar*>(child) != nullptr) {
+            RECT bar = child->rect();
+            barHeight = bar.bottom - bar.top;
+        }
+    }
+    RECT outer{0, 0, minimumContent_.cx, minimumContent_.cy + barHeight};
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(handle(), GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(handle(), GWL_EXSTYLE));
+    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    limits.ptMinTrackSize.x = std::max<LONG>(limits.ptMinTrackSize.x, outer.right - outer.left);
+    limits.ptMinTrackSize.y = std::max<LONG>(limits.ptMinTrackSize.y, outer.bottom - outer.top);
+}
+
+bool wFrame::onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
     case WM_SIZE:
-        sizeChildren();
+        // A minimised frame has no client area to lay out; the restore sizes it again.
+        if (wParam != SIZE_MINIMIZED) {
+            sizeChildren();
+        }
+        result = 0;
+        return true;
+    case WM_GETMINMAXINFO:
+        limitTrackSize(*reinterpret_cast<MINMAXINFO*>(lParam));
         result = 0;
         return true;
     case WM_DESTROY:

@@ -12,7 +12,12 @@ public:
     wFrame(const std::string& title, wSize size,
            DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, DWORD exStyle = WS_EX_COMPOSITED);
 
+    ~wFrame() override;
+
     void setIcon(const wIcon& icon);
+    // The smallest client size of the content child: the frame answers WM_GETMINMAXINFO with
+    // the outer size that gives it, the status bar included.
+    void setMinimumContentSize(SIZE size) { minimumContent_ = size; }
     // ShowWindow with SW_SHOWNORMAL; the content is sized for the shown frame.
     void show();
     // Centres the frame on the primary screen.
@@ -24,8 +29,10 @@ protected:
 private:
     // Sizes the status bar and the content child to the client area.
     void sizeChildren();
+    void limitTrackSize(MINMAXINFO& limits) const;
 
     wIcon icon_;
+    SIZE minimumContent_{0, 0};
 };
 
 } // namespace quorvin

@@ -1,6 +1,7 @@
 // wResizer: edit variables, suggestions and the rounding of solved values.
 #include "toolkit/resizer.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quorvin {
@@ -15,6 +16,10 @@ int rounded(const layout::Variable& variable) {
     return static_cast<int>(std::lround(variable.value()));
 }
 
+int roundedSize(const layout::Variable& variable) {
+    return std::max(0, rounded(variable));
+}
+
 } // namespace
 
 wResizer::wResizer(wControl& panel) : panel_(panel) {
@@ -24,7 +29,7 @@ wResizer::wResizer(wControl& panel) : panel_(panel) {
 }
 
 void wResizer::addControl(wControl& control) {
-    controls_.push_back(&control);
+    controls_.push_back(Placed{&control, std::nullopt});
     auto edit = [this](const layout::Variable& variable, double strength) {
         if (!solver_.hasEditVariable(variable)) {
             solver_.addEditVariable(variable, strength);
@@ -50,16 +55,22 @@ void wResizer::suggest(wControl& control, RECT bounds) {
 void wResizer::resolve() {
     SIZE client = panel_.clientSize();
     suggest(panel_, RECT{0, 0, client.cx, client.cy});
-    for (wControl* control : controls_) {
-        suggest(*control, control->rect());
+    for (const Placed& placed : controls_) {
+        suggest(*placed.control, placed.arranged.value_or(placed.control->rect()));
     }
     solver_.updateVariables();
 }
 
 void wResizer::rearrange() {
-    for (wControl* control : controls_) {
-        control->setRect(rounded(control->x), rounded(control->y), rounded(control->width),
-                         rounded(control->height));
+    for (Placed& placed : controls_) {
+        const wControl& control = *placed.control;
+        const int left = rounded(control.x);
+        const int top = rounded(control.y);
+        const RECT bounds{left, top, left + roundedSize(control.width),
+                          top + roundedSize(control.height)};
+        placed.control->setRect(bounds.left, bounds.top, bounds.right - bounds.left,
+                                bounds.bottom - bounds.top);
+        placed.arranged = bounds;
     }
 }
 

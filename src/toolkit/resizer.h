@@ -4,6 +4,7 @@
 #include "toolkit/control.h"
 #include "toolkit/layout/solver.h"
 
+#include <optional>
 #include <vector>
 
 namespace quorvin {
@@ -21,18 +22,24 @@ public:
     void addControl(wControl& control);
     void addConstraint(const layout::Constraint& constraint);
 
-    // Suggests the panel at (0, 0) in its client size and every control at its current
-    // rectangle, and solves.
+    // Suggests the panel at (0, 0) in its client size and every control at the rectangle the
+    // last rearrange gave it (before the first, its current one), and solves. A control that
+    // resized itself in between, as a hovered link does, so leaves the layout as it was.
     void resolve();
-    // Moves and sizes every control to its solved values, rounded.
+    // Moves and sizes every control to its solved values, rounded; a size below zero, which an
+    // impossibly small panel asks for, is zero.
     void rearrange();
 
 private:
+    struct Placed {
+        wControl* control;
+        std::optional<RECT> arranged;
+    };
     void suggest(wControl& control, RECT bounds);
 
     wControl& panel_;
     layout::Solver solver_;
-    std::vector<wControl*> controls_;
+    std::vector<Placed> controls_;
 };
 
 } // namespace quorvin

@@ -1,6 +1,7 @@
 // wTextCtrl over RICHEDIT50W from msftedit.dll, or the plain "Edit" class.
 #include "toolkit/textctrl.h"
 
+#include "toolkit/systemlibrary.h"
 #include "toolkit/werrors.h"
 
 #include <richedit.h>
@@ -12,7 +13,8 @@ namespace quorvin {
 namespace {
 
 bool richEditAvailable() {
-    static const bool loaded = LoadLibraryW(L"msftedit.dll") != nullptr;
+    // Not a known library: by plain name the loader would look in the program's folder first.
+    static const bool loaded = loadSystemLibrary(L"msftedit.dll") != nullptr;
     return loaded;
 }
 

@@ -2,6 +2,7 @@
 #include "toolkit/window.h"
 
 #include "runtime/utf.h"
+#include "toolkit/systemcallback.h"
 
 #include <algorithm>
 
@@ -10,6 +11,10 @@ namespace quorvin {
 namespace {
 
 const wchar_t objectProperty[] = L"quorvin.wWindow";
+
+// The toolkit's own messages: an action of callAfter is due; a wake from another thread.
+constexpr UINT postedActionMessage = WM_APP + 0x100;
+constexpr UINT wakeMessage = WM_APP + 0x101;
 
 HWND parentHandle(wWindow* parent) {
     return parent != nullptr ? parent->handle() : nullptr;
@@ -24,15 +29,21 @@ wWindow::wWindow(wWindow* parent) : parent_(parent) {
 }
 
 wWindow::~wWindow() {
-    setDropTarget(false);
-    if (hwnd_ != nullptr) {
-        DestroyWindow(hwnd_);
-    }
+    destroy();
     if (parent_ != nullptr) {
         std::erase(parent_->children_, this);
     }
     for (wWindow* child : children_) {
         child->parent_ = nullptr;
+    }
+}
+
+void wWindow::destroy() {
+    handlers_.clear();
+    setDropTarget(false);
+    if (hwnd_ != nullptr) {
+        // WM_NCDESTROY detaches the object: hwnd_ is null afterwards.
+        DestroyWindow(hwnd_);
     }
 }
 
@@ -79,6 +90,14 @@ void wWindow::detach() {
 }
 
 LRESULT CALLBACK wWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return route(hwnd, message, wParam, lParam);
+    } catch (...) {
+        endWithUnhandledException(std::current_exception());
+    }
+}
+
+LRESULT wWindow::route(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
         if (auto* window = static_cast<wWindow*>(create->lpCreateParams)) {
@@ -126,6 +145,12 @@ bool wWindow::dispatchCommon(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         result = reinterpret_cast<LRESULT>(brush);
         return brush != nullptr;
     }
+    case postedActionMessage:
+        runPosted();
+        return true;
+    case wakeMessage:
+        raise(wEventType::Wake);
+        return true;
     case WM_SETCURSOR:
         if (cursor_ != nullptr && LOWORD(lParam) == HTCLIENT) {
             SetCursor(cursor_);
@@ -136,6 +161,24 @@ bool wWindow::dispatchCommon(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     default:
         return false;
     }
+}
+
+void wWindow::callAfter(std::function<void()> action) {
+    posted_.push_back(std::move(action));
+    PostMessageW(hwnd_, postedActionMessage, 0, 0);
+}
+
+void wWindow::wake(HWND hwnd) {
+    PostMessageW(hwnd, wakeMessage, 0, 0);
+}
+
+void wWindow::runPosted() {
+    if (posted_.empty()) {
+        return;
+    }
+    std::function<void()> action = std::move(posted_.front());
+    posted_.pop_front();
+    action();
 }
 
 bool wWindow::onMessage(UINT, WPARAM, LPARAM, LRESULT&) {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -61,10 +62,24 @@ public:
     void setDropTarget(bool on);
     bool isDropTarget() const { return dropTarget_ != nullptr; }
 
+    // Runs the action on this window's thread once the messages before it have been handled,
+    // through a message posted to the window; the action is dropped with the window.
+    void callAfter(std::function<void()> action);
+    // Has the window raise its Wake event on its own thread. Safe from any thread, and after
+    // the window is gone: only the handle is used.
+    static void wake(HWND hwnd);
+
+    // The procedure of every toolkit window. An exception from a handler ends the program with
+    // the report of an unhandled exception: it cannot pass the system's frames.
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
     explicit wWindow(wWindow* parent);
+
+    // Destroys the window at once, so that a derived class can let go of what the window
+    // uses (icon, brush, fonts, the object its handlers capture) only after it is gone. No
+    // handler runs from then on. Does nothing the second time.
+    void destroy();
 
     // A window of one of the toolkit's own classes; the object is attached on WM_NCCREATE.
     bool createOwn(LPCWSTR className, const std::string& label, DWORD style, DWORD exStyle,
@@ -83,12 +98,14 @@ protected:
     bool raise(wEventType type);
 
 private:
+    static LRESULT route(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void attach(HWND hwnd);
     void detach();
     LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     bool dispatchCommon(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void raiseEvents(UINT message, LPARAM lParam);
     void onMouseMove(LPARAM lParam);
+    void runPosted();
 
     HWND hwnd_ = nullptr;
     wWindow* parent_;
@@ -99,6 +116,7 @@ private:
     HCURSOR cursor_ = nullptr;
     bool mouseInside_ = false;
     IDropTarget* dropTarget_ = nullptr;
+    std::deque<std::function<void()>> posted_;
 };
 
 } // namespace quorvin

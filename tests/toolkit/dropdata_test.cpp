@@ -164,6 +164,22 @@ TEST_F(DropTargetTest, DragOverAndLeaveHandlersAreOptional) {
     EXPECT_EQ(leaves, 1);
 }
 
+TEST_F(DropTargetTest, ATargetReleasedByItsOwnDropHandlerLivesUntilTheDropReturns) {
+    wDropTarget* target = wDropTarget::create(fakeWindow(), window());
+    ULONG referencesDuring = 0;
+    target->connect(wEventType::Drop, [target, &referencesDuring](wDragDropEvent&) {
+        referencesDuring = target->AddRef();
+        target->Release();
+        // The owner lets go, as a window does that stops taking drops when one arrives.
+        target->Release();
+    });
+    Owned<TestDataObject> data{TestDataObject::files({"C:\\"})};
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(target->Drop(data.object, MK_LBUTTON, at, &effect), S_OK);
+    // The owner's, the one held while the event is raised, and the handler's own.
+    EXPECT_EQ(referencesDuring, 3u);
+}
+
 TEST_F(DropTargetTest, ReferenceCountingAndInterfaces) {
     wDropTarget* target = wDropTarget::create(nullptr, window());
     void* asDropTarget = nullptr;

@@ -10,9 +10,17 @@
 namespace quorvin::testing {
 
 TestDataObject* TestDataObject::files(const std::vector<std::string>& names) {
-    std::wstring list;
+    std::vector<std::wstring> wide;
     for (const std::string& name : names) {
-        list += toWide(name);
+        wide.push_back(toWide(name));
+    }
+    return wideFiles(wide);
+}
+
+TestDataObject* TestDataObject::wideFiles(const std::vector<std::wstring>& names) {
+    std::wstring list;
+    for (const std::wstring& name : names) {
+        list += name;
         list += L'\0';
     }
     return new TestDataObject(CF_HDROP, list);
@@ -69,6 +77,12 @@ HRESULT STDMETHODCALLTYPE TestDataObject::GetData(FORMATETC* format, STGMEDIUM* 
     const HRESULT usable = QueryGetData(format);
     if (FAILED(usable)) {
         return usable;
+    }
+    if (readsLeft_ == 0) {
+        return E_UNEXPECTED;
+    }
+    if (readsLeft_ > 0) {
+        --readsLeft_;
     }
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = makeGlobal();

@@ -15,8 +15,13 @@ class TestDataObject final : public IDataObject {
 public:
     // CF_HDROP holding the names (DROPFILES with wide names).
     static TestDataObject* files(const std::vector<std::string>& names);
+    // The same for names given in UTF-16, which need not be well-formed.
+    static TestDataObject* wideFiles(const std::vector<std::wstring>& names);
     // CF_UNICODETEXT only.
     static TestDataObject* text(const std::string& text);
+
+    // Hands out the data only `reads` more times; later reads fail as if the data had gone.
+    void limitReads(int reads) { readsLeft_ = reads; }
 
     // The references held by others than the creator.
     ULONG references() const { return references_ - 1; }
@@ -45,6 +50,7 @@ private:
     std::atomic<ULONG> references_{1};
     CLIPFORMAT format_;
     std::wstring payload_; // the names, each ended by a NUL, or the text
+    int readsLeft_ = -1;   // without limit when negative
 };
 
 } // namespace quorvin::testing
