@@ -84,9 +84,10 @@ DisplayTexts decodeDisplayTexts() {
 }
 
 std::string_view plainHelpText() {
-    return "  1. Drag and drop a folder here, or click the **Select Folder** button\n\n"
-           "  2. The folder is served at http://127.0.0.1:4321 and opens in your browser\n\n"
-           "  Quorvin - https://quorvin.example/\n";
+    // CR LF: a plain edit control shows a lone line feed as no break (before Windows 10 1809).
+    return "  1. Drag and drop a folder here, or click the **Select Folder** button\r\n\r\n"
+           "  2. The folder is served at http://127.0.0.1:4321 and opens in your browser\r\n\r\n"
+           "  Quorvin - https://quorvin.example/\r\n";
 }
 
 std::string_view versionStatusText() {

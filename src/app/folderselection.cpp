@@ -26,15 +26,24 @@ void onDragEnter(wDragDropEvent& event) {
 }
 
 void onDrop(wDragDropEvent& event) {
-    wDataObject data(event.dataObject());
-    if (!data.isFiles()) {
+    // The list is read once: a source may hand it out only once, and the data object lives
+    // only as long as the drop.
+    const std::vector<std::string> names = wDataObject(event.dataObject()).files();
+    if (names.empty()) {
         return;
     }
-    const std::string first = data.files().front();
-    if (isDirectory(first)) {
-        startServing(first);
+    // The drag source waits until the drop returns: the rest happens after that.
+    mainFrame->callAfter([first = names.front()] { takeDroppedName(first); });
+}
+
+void takeDroppedName(const std::string& name) {
+    if (isChoiceLocked()) {
+        return; // a second drop that came in before the first one locked the choice
+    }
+    if (isDirectory(name)) {
+        startServing(name);
     } else {
-        showStatus({"Not a folder - " + first});
+        showStatus({"Not a folder - " + name});
     }
 }
 

@@ -5,10 +5,13 @@
 #include "async/threadpool.h"
 #include "runtime/process.h"
 #include "server/launch.h"
+#include "toolkit/systemlibrary.h"
 
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything loads a library by name: never one planted beside the program.
+    quorvin::restrictLibrarySearch();
     quorvin::setReportInMessageBox(true);
     quorvin::installFatalSignalHandlers();
     return quorvin::runMain([] {

@@ -20,6 +20,8 @@ class wHyperlink : public wStaticText {
 public:
     wHyperlink(wWindow* parent, int id, const std::string& label, const std::string& url,
                wPoint position = {}, wSize size = {}, DWORD style = 0);
+    // The window goes first: it uses the fonts, and its handlers use this object.
+    ~wHyperlink() override { destroy(); }
 
     // Applies the font at once, keeps it for the pointer outside, and refits the control.
     void setNormalFont(const wFont& font);

@@ -28,17 +28,36 @@ void buildLayout() {
     layout.addConstraint(contactLink->bottom() == panel.bottom());
 }
 
+int widthOf(const RECT& bounds) {
+    return bounds.right - bounds.left;
+}
+
+// The smallest panel that shows the whole row as the first layout made it: the link and the
+// button at their widths, the contact link at least at its own, ending at three quarters of
+// the panel's width; the help text may shrink to nothing.
+void limitFrameSize() {
+    const RECT home = homeLink->rect();
+    const int row = 15 + widthOf(home) + 10 + widthOf(selectFolderButton->rect()) + 10 +
+                    static_cast<int>(contactLink->bestSize().cx);
+    const int width = (row * 4 + 2) / 3;
+    mainFrame->setMinimumContentSize(SIZE{width, home.bottom - home.top});
+}
+
 } // namespace
 
 void layoutPanel() {
     if (!mainPanel || !helpText || !homeLink || !selectFolderButton || !contactLink) {
         return; // a size event while the window is being built or released
     }
-    if (!layoutContainer || &layoutContainer->panel() != mainPanel.get()) {
+    const bool first = !layoutContainer || &layoutContainer->panel() != mainPanel.get();
+    if (first) {
         buildLayout();
     }
     layoutContainer->resolve();
     layoutContainer->rearrange();
+    if (first) {
+        limitFrameSize();
+    }
 }
 
 void placeMainWindow() {

@@ -3,6 +3,7 @@
 
 #include "app/displaytexts.h"
 #include "app/folderselection.h"
+#include "app/servercontrol.h"
 #include "runtime/clock.h"
 #include "toolkit/icon.h"
 
@@ -53,6 +54,7 @@ void connectHandlers() {
     helpText->connect(wEventType::Drop,
                       [](wEvent& event) { onDrop(static_cast<wDragDropEvent&>(event)); });
     selectFolderButton->connect(wEventType::ButtonClick, [](wEvent&) { onSelectFolder(); });
+    mainFrame->connect(wEventType::Wake, [](wEvent&) { onLaunchChanged(); });
 }
 
 } // namespace
@@ -76,6 +78,7 @@ void runMessageLoop() {
 }
 
 void releaseMainWindow() {
+    forgetLaunch();
     layoutContainer.reset();
     statusBar.reset();
     contactLink.reset();

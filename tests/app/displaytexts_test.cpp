@@ -106,10 +106,15 @@ TEST(DisplayText, PlainHelpTextDescribesWhatTheProgramDoes) {
     std::string_view help = plainHelpText();
     EXPECT_EQ(help.substr(0, 5), "  1. ");
     EXPECT_NE(help.find("**Select Folder**"), std::string_view::npos);
-    EXPECT_NE(help.find("\n\n  2. "), std::string_view::npos);
+    EXPECT_NE(help.find("\r\n\r\n  2. "), std::string_view::npos);
     EXPECT_NE(help.find("http://127.0.0.1:4321"), std::string_view::npos);
-    EXPECT_NE(help.find("https://quorvin.example/\n"), std::string_view::npos);
+    EXPECT_NE(help.find("https://quorvin.example/\r\n"), std::string_view::npos);
     EXPECT_EQ(help.back(), '\n');
+    // A plain edit control breaks lines only at CR LF (before Windows 10 1809).
+    for (std::size_t at = help.find('\n'); at != std::string_view::npos;
+         at = help.find('\n', at + 1)) {
+        EXPECT_TRUE(at > 0 && help[at - 1] == '\r') << "lone line feed at " << at;
+    }
     // Neither a file button nor output files: the program serves a folder and writes nothing.
     EXPECT_EQ(help.find("Select File"), std::string_view::npos);
     EXPECT_EQ(help.find("zz_"), std::string_view::npos);

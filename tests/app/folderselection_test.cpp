@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "server/tempfolder.h"
 #include "toolkit/chooserdriver.h"
+#include "toolkit/testdataobject.h"
 #include "windowtesting.h"
 
 #include <regex>
@@ -92,17 +93,64 @@ TEST_F(FolderSelection, CancelledChooserChangesNothing) {
     EXPECT_TRUE(helpText->isDropTarget());
 }
 
-TEST_F(FolderSelection, ChosenFolderIsServed) {
+TEST_F(FolderSelection, ARealDragOfAFileOntoTheHelpTextIsReported) {
     TempFolder folder;
-    folder.writeFile("index.html", "<p>chosen</p>");
-    chooseWithTimer(folder.path());
-    const std::string expected = " 127.0.0.1:4321 - " + folder.path() + " - ";
-    EXPECT_EQ(statusBar->statusText().substr(0, expected.size()), expected);
+    folder.writeFile("page.html", "<p>hi</p>");
+    const std::string file = folder.join("page.html");
+    IDataObject* data = newFileListData({file});
+    const POINT start = centerOf(statusBar->handle());
+    const DragOutcome drag = dragWithTheMouse(data, start, centerOf(helpText->handle()));
+    data->Release();
+    EXPECT_EQ(drag.result, DRAGDROP_S_DROP);
+    EXPECT_EQ(drag.effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    const std::string expected = " Not a folder - " + file + " - ";
+    ASSERT_TRUE(pumpUntil([&expected] {
+        return statusBar->statusText().substr(0, expected.size()) == expected;
+    })) << statusBar->statusText();
+    EXPECT_TRUE(helpText->isDropTarget());
+}
+
+TEST_F(FolderSelection, TheDroppedListIsReadOnce) {
+    // Data that can be read only once, as from a source that hands its list out once.
+    TempFolder folder;
+    folder.writeFile("page.html", "<p>hi</p>");
+    const std::string file = folder.join("page.html");
+    TestDataObject* data = TestDataObject::files({file});
+    data->limitReads(1);
+    dropOnHelpText(data);
+    const std::string expected = " Not a folder - " + file + " - ";
+    ASSERT_TRUE(pumpUntil([&expected] {
+        return statusBar->statusText().substr(0, expected.size()) == expected;
+    })) << statusBar->statusText();
+}
+
+TEST_F(FolderSelection, ChosenFolderIsServedAndLaterDropsAreRefused) {
+    // A name with a blank and letters from outside ASCII, shown as it is.
+    const std::string name = "Site \xC3\xA9t\xC3\xA9 \xE6\x96\x87\xE4\xBB\xB6";
+    TempFolder temp;
+    temp.makeFolder(name);
+    temp.writeFile(name + "/index.html", "<p>chosen</p>");
+    const std::string folder = temp.join(name);
+    chooseWithTimer(folder);
+    const std::string expected = " 127.0.0.1:4321 - " + folder + " - ";
+    ASSERT_TRUE(pumpUntil(
+        [&expected] { return statusBar->statusText().substr(0, expected.size()) == expected; },
+        5000))
+        << statusBar->statusText();
     EXPECT_FALSE(selectFolderButton->isEnabled());
     EXPECT_FALSE(helpText->isDropTarget());
     if (urlRecordAvailable()) {
         EXPECT_TRUE(openedOnlyServerPage(waitForOpenedUrls(1)));
     }
+    // Dragging anything onto the help text now is refused.
+    const std::string served = statusBar->statusText();
+    IDataObject* data = newFileListData({temp.path()});
+    const DragOutcome drag =
+        dragWithTheMouse(data, centerOf(statusBar->handle()), centerOf(helpText->handle()));
+    data->Release();
+    EXPECT_EQ(drag.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    pumpFor(200);
+    EXPECT_EQ(statusBar->statusText(), served);
 }
 
 } // namespace quorvin::testing

@@ -13,16 +13,6 @@ namespace quorvin::testing {
 
 namespace {
 
-RECT rectOf(const wWindow& window) {
-    return window.rect();
-}
-int widthOf(const RECT& r) {
-    return r.right - r.left;
-}
-int heightOf(const RECT& r) {
-    return r.bottom - r.top;
-}
-
 std::wstring classOf(HWND window) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
@@ -39,36 +29,6 @@ LOGFONTW fontOf(HWND window) {
     }
     GetObjectW(font, sizeof logFont, &logFont);
     return logFont;
-}
-
-void resizeFrame(int width, int height) {
-    mainFrame->setSize(width, height);
-    pumpFor(50);
-}
-
-// Every required relation of the layout, and the row's height.
-void expectLayoutHolds(int rowHeight) {
-    SIZE panel = mainPanel->clientSize();
-    SIZE client = mainFrame->clientSize();
-    RECT bar = rectOf(*statusBar);
-    EXPECT_EQ(panel.cx, client.cx);
-    EXPECT_EQ(panel.cy, client.cy - heightOf(bar));
-    RECT help = rectOf(*helpText);
-    RECT home = rectOf(*homeLink);
-    RECT button = rectOf(*selectFolderButton);
-    RECT contact = rectOf(*contactLink);
-    EXPECT_EQ(help.left, 0);
-    EXPECT_EQ(help.top, 0);
-    EXPECT_EQ(help.right, panel.cx);
-    EXPECT_EQ(help.bottom, panel.cy - rowHeight);
-    for (const RECT& row : {home, button, contact}) {
-        EXPECT_EQ(row.top, help.bottom);
-        EXPECT_EQ(row.bottom, panel.cy);
-    }
-    EXPECT_EQ(home.left, 15);
-    EXPECT_EQ(button.left, home.right + 10);
-    EXPECT_EQ(contact.left, button.right + 10);
-    EXPECT_LE(std::abs(contact.right - static_cast<int>(std::lround(0.75 * panel.cx))), 1);
 }
 
 } // namespace

@@ -2,9 +2,12 @@
 #include "windowtesting.h"
 
 #include "app/mainwindow.h"
+
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 namespace quorvin::testing {
 
@@ -19,6 +22,40 @@ void MainWindowTest::TearDown() {
     pumpFor(20);
 }
 
+RECT rectOf(const wWindow& window) {
+    return window.rect();
+}
+
+void resizeFrame(int width, int height) {
+    mainFrame->setSize(width, height);
+    pumpFor(50);
+}
+
+// Every required relation of the layout, and the row's height.
+void expectLayoutHolds(int rowHeight) {
+    SIZE panel = mainPanel->clientSize();
+    SIZE client = mainFrame->clientSize();
+    RECT bar = rectOf(*statusBar);
+    EXPECT_EQ(panel.cx, client.cx);
+    EXPECT_EQ(panel.cy, client.cy - heightOf(bar));
+    RECT help = rectOf(*helpText);
+    RECT home = rectOf(*homeLink);
+    RECT button = rectOf(*selectFolderButton);
+    RECT contact = rectOf(*contactLink);
+    EXPECT_EQ(help.left, 0);
+    EXPECT_EQ(help.top, 0);
+    EXPECT_EQ(help.right, panel.cx);
+    EXPECT_EQ(help.bottom, panel.cy - rowHeight);
+    for (const RECT& row : {home, button, contact}) {
+        EXPECT_EQ(row.top, help.bottom);
+        EXPECT_EQ(row.bottom, panel.cy);
+    }
+    EXPECT_EQ(home.left, 15);
+    EXPECT_EQ(button.left, home.right + 10);
+    EXPECT_EQ(contact.left, button.right + 10);
+    EXPECT_LE(std::abs(contact.right - static_cast<int>(std::lround(0.75 * panel.cx))), 1);
+}
+
 void pumpFor(int milliseconds) {
     pumpUntil([] { return false; }, milliseconds);
 }
@@ -31,8 +68,11 @@ bool pumpUntil(const std::function<bool()>& condition, int timeoutMs) {
         }
         MSG message{};
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
+            // As the program's message loop does.
+            if (!wApp::filterMessage(message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
         }
         Sleep(5);
     }
@@ -62,6 +102,17 @@ void moveMouseTo(POINT screenPoint) {
     pumpFor(60);
 }
 
+void pressKey(WORD key) {
+    INPUT inputs[2]{};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+    }
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+    pumpFor(100);
+}
+
 void pressLeftButton() {
     sendMouse(MOUSEEVENTF_LEFTDOWN);
     pumpFor(60);
@@ -76,6 +127,66 @@ POINT centerOf(HWND window) {
     RECT bounds{};
     GetWindowRect(window, &bounds);
     return POINT{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
+}
+
+namespace {
+
+// A drag source that drops where the left button is released.
+class ReleaseDropSource final : public IDropSource {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
+            *object = static_cast<IDropSource*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives on the stack of the drag.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
+        if (escape) {
+            return DRAGDROP_S_CANCEL;
+        }
+        return (keys & MK_LBUTTON) != 0 ? S_OK : DRAGDROP_S_DROP;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+};
+
+} // namespace
+
+DragOutcome dragWithTheMouse(IDataObject* data, POINT from, POINT to) {
+    moveMouseTo(from);
+    pressLeftButton();
+    // The pointer moves and lets go while the drag's own loop runs on this thread.
+    std::thread hand([to] {
+        Sleep(300);
+        const LONG width = GetSystemMetrics(SM_CXSCREEN);
+        const LONG height = GetSystemMetrics(SM_CYSCREEN);
+        for (int step = 1; step <= 4; ++step) {
+            INPUT input{};
+            input.type = INPUT_MOUSE;
+            input.mi.dx = static_cast<LONG>(((to.x - 8 + 2 * step) * 65536LL + 32768) / width);
+            input.mi.dy = static_cast<LONG>((to.y * 65536LL + 32768) / height);
+            input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+            SendInput(1, &input, sizeof input);
+            Sleep(100);
+        }
+        INPUT release{};
+        release.type = INPUT_MOUSE;
+        release.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(1, &release, sizeof release);
+    });
+    ReleaseDropSource source;
+    DragOutcome outcome;
+    const auto start = std::chrono::steady_clock::now();
+    outcome.result = DoDragDrop(data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &outcome.effect);
+    outcome.milliseconds = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                std::chrono::steady_clock::now() - start)
+                                                .count());
+    hand.join();
+    return outcome;
 }
 
 bool isStandardScreen() {

@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+namespace quorvin {
+class wWindow;
+}
+
 namespace quorvin::testing {
 
 // Builds the main window before each test and releases it afterwards; the message loop is
@@ -22,6 +26,19 @@ protected:
     void TearDown() override;
 };
 
+// A window's rectangle relative to its parent's client area, and its size.
+RECT rectOf(const wWindow& window);
+inline int widthOf(const RECT& r) {
+    return r.right - r.left;
+}
+inline int heightOf(const RECT& r) {
+    return r.bottom - r.top;
+}
+// Sizes the main frame (outer size) and lets the layout follow.
+void resizeFrame(int width, int height);
+// Every required relation of the main panel's layout, and the row's height.
+void expectLayoutHolds(int rowHeight);
+
 // Dispatches this thread's messages for the given time.
 void pumpFor(int milliseconds);
 // Dispatches messages until the condition holds or the time is up; returns the condition.
@@ -30,8 +47,19 @@ bool pumpUntil(const std::function<bool()>& condition, int timeoutMs = 2000);
 // The real pointer, through SendInput with absolute coordinates.
 void moveMouseTo(POINT screenPoint);
 void pressLeftButton();
+// A key pressed and released on the real keyboard, then 100 ms of messages.
+void pressKey(WORD key);
 void releaseLeftButton();
 POINT centerOf(HWND window);
+
+// A real OLE drag: the left button goes down at `from`, DoDragDrop runs on this thread while
+// the pointer moves to `to` and lets go there.
+struct DragOutcome {
+    HRESULT result = E_FAIL;
+    DWORD effect = DROPEFFECT_NONE;
+    int milliseconds = 0; // how long DoDragDrop took
+};
+DragOutcome dragWithTheMouse(IDataObject* data, POINT from, POINT to);
 
 // Whether the screen is the test command's 1920 x 1080 screen and the DPI 96.
 bool isStandardScreen();
