@@ -22,6 +22,8 @@ void dropOnHelpText(IDataObject* data, wEventType type = wEventType::Drop,
         *effect = event.effect();
     }
     data->Release();
+    // A drop is acted on once the drop has returned, from a message.
+    pumpFor(100);
 }
 
 // What the chooser's timer does once it finds the dialog.
