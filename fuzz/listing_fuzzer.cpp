@@ -39,8 +39,8 @@ const std::string& root() {
 }
 
 // Names from the input: '/' separates them, NUL (which no name can hold) is dropped, and names
-// the system refuses or that make the folder serve an index file are left out, and so (for now)
-// are names holding a backslash, which the listing still takes for a separator.
+// the system refuses or that make the folder serve an index file are left out. A backslash is a
+// character of a name here like any other.
 std::vector<std::string> namesFrom(std::string_view input) {
     std::vector<std::string> names;
     std::size_t start = 0;
@@ -58,7 +58,7 @@ std::vector<std::string> namesFrom(std::string_view input) {
         start = end + 1;
         name.resize(std::min<std::size_t>(name.size(), 255));
         if (name.empty() || name == "." || name == ".." || name == "index.html" ||
-            name == "index.htm" || name.find('\\') != std::string::npos) {
+            name == "index.htm") {
             continue;
         }
         names.push_back(std::move(name));

@@ -188,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string mapped = mapRequestPath(plain.rootDirectory, decoded);
     check(startsWithFolder(mapped, plain.rootDirectory), "the mapped path left the served folder");
     if (isServablePath(decoded) &&
-        fs::kindWithin(plain.rootDirectory, mapped) != fs::PathKind::Missing) {
+        fs::openWithin(plain.rootDirectory, mapped).kind != fs::PathKind::Missing) {
         check(reallyWithin(mapped), "a path outside counts as within the served folder");
     }
 
