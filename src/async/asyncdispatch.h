@@ -190,9 +190,9 @@ void closeAsyncSocket(AsyncFD fd);
 // to the system. Errors (a peer already gone) are ignored.
 void shutdownSending(AsyncFD fd);
 
-// Ends every operation still pending on the socket with an OSError (operation aborted) in a later
-// step; the socket stays open and registered.
-void cancelPendingIo(AsyncFD fd);
+// Ends the receive still pending on the socket, if any, with an OSError (operation aborted) in a
+// later step. Sends go on; the socket stays open and registered.
+void cancelPendingReceive(AsyncFD fd);
 
 // True when IgnoreDisconnect is in the flags and the code says that the peer went away.
 bool isDisconnectError(SocketFlags flags, std::int32_t code);

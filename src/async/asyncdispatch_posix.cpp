@@ -160,16 +160,14 @@ void associateHandle(IoBackend& backend, AsyncFD fd) {
 
 namespace {
 
-// What the system does to overlapped operations of a closed or cancelled socket: they end,
-// aborted.
-void abortWaiting(IoBackend& backend, IoBackend::Waiting& waiting) {
-    for (auto* queue : {&waiting.readers, &waiting.writers}) {
-        for (RecordPtr& record : *queue) {
-            record->error = ECANCELED;
-            backend.ready.push_back(std::move(record));
-        }
-        queue->clear();
+// What the system does to overlapped operations of a closed socket, or to a cancelled one: they
+// end, aborted.
+void abortWaiting(IoBackend& backend, std::vector<RecordPtr>& queue) {
+    for (RecordPtr& record : queue) {
+        record->error = ECANCELED;
+        backend.ready.push_back(std::move(record));
     }
+    queue.clear();
 }
 
 } // namespace
@@ -184,13 +182,14 @@ void dissociateHandle(IoBackend& backend, AsyncFD fd) {
     }
     IoBackend::Waiting waiting = std::move(found->second);
     backend.sockets.erase(found);
-    abortWaiting(backend, waiting);
+    abortWaiting(backend, waiting.readers);
+    abortWaiting(backend, waiting.writers);
 }
 
-void cancelWaiting(IoBackend& backend, AsyncFD fd) {
+void cancelWaitingReaders(IoBackend& backend, AsyncFD fd) {
     auto found = backend.sockets.find(fd);
     if (found != backend.sockets.end()) {
-        abortWaiting(backend, found->second);
+        abortWaiting(backend, found->second.readers);
     }
 }
 

@@ -2,6 +2,8 @@
 #include "async/completionrecord_win.h"
 #include "async/iobackend.h"
 
+#include <unordered_map>
+
 namespace quorvin {
 
 std::int64_t monotonicNow() {
@@ -37,7 +39,30 @@ namespace detail {
 
 struct IoBackend {
     HANDLE port = nullptr;
+    // The receive under way on each socket that has one.
+    std::unordered_map<AsyncFD, CompletionRecord*> receives;
+
+    // A record whose completion has arrived is no longer under way. A socket's number may have
+    // been reused since: only its own entry goes.
+    void forgetReceive(const CompletionRecord& record) {
+        auto found = receives.find(record.data.fd);
+        if (found != receives.end() && found->second == &record) {
+            receives.erase(found);
+        }
+    }
 };
+
+void trackReceive(IoBackend& backend, CompletionRecord& record) {
+    backend.receives[record.data.fd] = &record;
+}
+
+void cancelReceive(IoBackend& backend, AsyncFD fd) {
+    auto found = backend.receives.find(fd);
+    if (found != backend.receives.end()) {
+        // The cancelled receive still reports through the port, with ERROR_OPERATION_ABORTED.
+        CancelIoEx(reinterpret_cast<HANDLE>(fd), &found->second->overlapped);
+    }
+}
 
 void releaseRecord(CompletionRecord* record) noexcept {
     if (--record->references == 0) {
@@ -68,8 +93,11 @@ void associateHandle(IoBackend& backend, AsyncFD fd) {
     }
 }
 
-// A socket stays associated with the port until it is closed.
-void dissociateHandle(IoBackend&, AsyncFD) {}
+// A socket stays associated with the port until it is closed; its number may then come back for
+// another socket, which must not find the old receive.
+void dissociateHandle(IoBackend& backend, AsyncFD fd) {
+    backend.receives.erase(fd);
+}
 
 namespace {
 
@@ -97,6 +125,9 @@ bool runOneCompletion(IoBackend& backend, std::int32_t waitMs) {
     DWORD wait = waitMs < 0 ? INFINITE : static_cast<DWORD>(waitMs);
     BOOL ok = GetQueuedCompletionStatus(backend.port, &bytes, &key, &overlapped, wait);
     PendingRef pending{overlapped == nullptr ? nullptr : fromOverlapped(overlapped)};
+    if (pending.record != nullptr) {
+        backend.forgetReceive(*pending.record);
+    }
     if (ok) {
         if (pending.record == nullptr) {
             return true;

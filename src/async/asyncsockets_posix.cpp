@@ -206,8 +206,8 @@ void shutdownSending(AsyncFD fd) {
     ::shutdown(static_cast<int>(fd), SHUT_WR);
 }
 
-void cancelPendingIo(AsyncFD fd) {
-    detail::cancelWaiting(currentDispatcher().backend(), fd);
+void cancelPendingReceive(AsyncFD fd) {
+    detail::cancelWaitingReaders(currentDispatcher().backend(), fd);
 }
 
 SocketHandle createOsSocket(int family, int type, int protocol) {

@@ -126,20 +126,23 @@ Future<std::int32_t> recvInto(AsyncFD fd, void* buffer, std::int32_t size, Socke
                          operation.overlapped(), nullptr);
     if (result == SOCKET_ERROR) {
         int code = WSAGetLastError();
-        if (code == WSA_IO_PENDING) {
-            return future;
-        }
-        operation.dropPending();
-        if (isDisconnectError(flags, code)) {
-            future.complete(0);
-        } else {
-            future.fail(OSError(code));
+        if (code != WSA_IO_PENDING) {
+            operation.dropPending();
+            if (isDisconnectError(flags, code)) {
+                future.complete(0);
+            } else {
+                future.fail(OSError(code));
+            }
         }
     } else if (result == 0 && received != 0) {
         assertCondition(received <= static_cast<DWORD>(size), "bytesReceived <= size");
         future.complete(static_cast<std::int32_t>(received));
     } else if (result == 0 && operation.record().overlapped.Internal != STATUS_PENDING) {
         future.complete(0);
+    }
+    if (!future.finished()) {
+        // Under way: its completion arrives through the port.
+        detail::trackReceive(currentDispatcher().backend(), operation.record());
     }
     return future;
 }
@@ -214,9 +217,8 @@ void shutdownSending(AsyncFD fd) {
     shutdown(asSocket(fd), SD_SEND);
 }
 
-void cancelPendingIo(AsyncFD fd) {
-    // Each cancelled operation still reports through the port, with ERROR_OPERATION_ABORTED.
-    CancelIoEx(reinterpret_cast<HANDLE>(fd), nullptr);
+void cancelPendingReceive(AsyncFD fd) {
+    detail::cancelReceive(currentDispatcher().backend(), fd);
 }
 
 SocketHandle createOsSocket(int family, int type, int protocol) {

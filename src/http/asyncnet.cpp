@@ -46,7 +46,7 @@ void onDeadlineTimer(const BufferedSocket& socket) {
     }
     socket->readDeadline = 0;
     socket->readTimedOut = true;
-    cancelPendingIo(socket->fd);
+    cancelPendingReceive(socket->fd);
 }
 
 // Keeps the pending timer when it wakes early enough; otherwise withdraws it for a new one.
