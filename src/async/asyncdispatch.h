@@ -250,8 +250,16 @@ extern const int osSoListenerReuseAddr;
 extern const bool osAcceptedSocketsAreNonBlocking;
 extern const bool osAcceptedSocketsInheritNoDelay;
 
-// Accept errors that only say the process or system is short of descriptors or memory for now;
-// the listener pauses and accepts again instead of giving up.
-bool isTransientAcceptError(int code);
+// What a failed accept says, and so what the listener does next.
+enum class AcceptFailure : std::uint8_t {
+    // One connection failed before it was handed over: accept the next one at once.
+    OneConnection,
+    // The process or system is short of descriptors or memory for now, or the error is one nobody
+    // foresaw: accept again after a pause, so that a lasting error cannot make the listener spin.
+    Shortage,
+    // The listening socket itself is gone or unusable: no later accept can succeed.
+    ListenerGone,
+};
+AcceptFailure classifyAcceptError(int code);
 
 } // namespace quorvin

@@ -43,8 +43,9 @@ HttpServer createHttpServer(bool reuseAddress = true, bool reusePort = false,
 
 // Opens the listener on address:port (an empty address is every IPv4 interface) and serves each
 // connection with processClient, for ever. The future, named "serve", finishes only by failing:
-// when the listener cannot be set up (OSError, or ValueError from bindAddr), or when an accept
-// fails for a reason other than a transient shortage. Failures of single connections stay there.
+// when the listener cannot be set up (OSError, or ValueError from bindAddr), or with the accept
+// error that says the listening socket itself is gone. An accept error of one connection, or a
+// shortage, is retried; failures of single connections stay there.
 Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler,
                    std::string address = "");
 
