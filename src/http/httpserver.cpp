@@ -99,6 +99,8 @@ Future<void> processClient(HttpServer server, BufferedSocket client, std::string
     // once per interval at most, however many requests pass meanwhile.
     client->deadlineCheckInterval =
         std::int64_t{std::min(server->timeouts.idleMs, server->timeouts.headMs)} * 1'000'000;
+    client->readStallLimit = std::int64_t{server->timeouts.bodyStallMs} * 1'000'000;
+    client->sendStallLimit = std::int64_t{server->timeouts.sendStallMs} * 1'000'000;
     Request request; // with an empty URL and a header table of its own
     std::string line;
     line.reserve(80);

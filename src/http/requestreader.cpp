@@ -269,6 +269,9 @@ Future<Step> receiveBody(const Reading& r) {
         co_return co_await closeAfter(r, respondWithStatus(request, 413));
     }
     request.body = co_await recv(r.client, length);
+    if (isReadTimedOut(r.client)) {
+        co_return co_await endOfStream(r);
+    }
     if (static_cast<std::int32_t>(request.body.size()) < length) {
         co_await respond(request, 400, "Bad Request. Content-Length does not match actual.");
         co_return Step::NextRequest;
