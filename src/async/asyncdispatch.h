@@ -128,6 +128,9 @@ private:
     std::int32_t waitTime(std::int32_t timeoutMs, std::optional<std::int32_t> nextTimer) const;
     bool dropEverything();
     void dropFinishedTimers();
+    // Once load has fallen (a step found nothing to do): the frame cache and, after many sockets
+    // have gone, the heap's free pages go back to the system.
+    void giveBackMemory();
 
     std::unique_ptr<detail::IoBackend, detail::IoBackendDeleter> backend_;
     std::unordered_set<AsyncFD> handles_;
@@ -135,6 +138,7 @@ private:
     std::size_t timerSweepAt_ = 64;
     std::unique_ptr<detail::RingQueue> callbacks_;
     bool didWork_ = false;
+    std::size_t socketsGoneSinceTrim_ = 0;
 };
 
 // The thread's dispatcher, created on first use; it lives until the thread ends.
