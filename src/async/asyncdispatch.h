@@ -12,6 +12,7 @@
 #pragma once
 
 #include "async/asyncfutures.h"
+#include "runtime/clock.h"
 
 #include <cstdint>
 #include <functional>
@@ -151,9 +152,6 @@ void verifyPresence(AsyncFD fd);
 bool runOnce(std::int32_t timeoutMs);
 void poll(std::int32_t timeoutMs);
 [[noreturn]] void runLoopForever();
-
-// Monotonic time in nanoseconds.
-std::int64_t monotonicNow();
 
 // A future that the current dispatcher completes once `ms` milliseconds have passed.
 Future<void> sleepAsync(std::int32_t ms);

@@ -3,7 +3,6 @@
 #include "async/iobackend_posix.h"
 
 #include <cerrno>
-#include <ctime>
 #include <deque>
 #include <sys/epoll.h>
 #include <unistd.h>
@@ -11,12 +10,6 @@
 #include <vector>
 
 namespace quorvin {
-
-std::int64_t monotonicNow() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
-}
 
 namespace {
 

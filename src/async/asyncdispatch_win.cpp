@@ -1,23 +1,10 @@
-// The loop's completion machinery on one I/O completion port, and monotonic time.
+// The loop's completion machinery on one I/O completion port.
 #include "async/completionrecord_win.h"
 #include "async/iobackend.h"
 
 #include <unordered_map>
 
 namespace quorvin {
-
-std::int64_t monotonicNow() {
-    static const std::int64_t frequency = [] {
-        LARGE_INTEGER value;
-        QueryPerformanceFrequency(&value);
-        return static_cast<std::int64_t>(value.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    // Whole seconds and the remainder apart: exact for every frequency, with no overflow.
-    std::int64_t ticks = counter.QuadPart;
-    return ticks / frequency * 1'000'000'000 + ticks % frequency * 1'000'000'000 / frequency;
-}
 
 namespace {
 
