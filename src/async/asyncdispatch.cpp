@@ -166,14 +166,12 @@ bool PDispatcher::runOnce(std::int32_t timeoutMs) {
 
 void PDispatcher::giveBackMemory() {
     detail::trimFrameCache();
-    // Timers withdrawn by their owners (the read deadlines of closed connections) would pin
-    // their futures, scattered over the heap, until they are due.
-    if (!timers_.empty()) {
-        dropFinishedTimers();
-        timers_.shrink_to_fit();
-    }
     if (socketsGoneSinceTrim_ >= heapTrimAfterSockets) {
         socketsGoneSinceTrim_ = 0;
+        // Timers withdrawn by their owners (the read deadlines of closed connections) would pin
+        // their futures, scattered over the heap, until they are due.
+        dropFinishedTimers();
+        timers_.shrink_to_fit();
         releaseFreeMemory();
     }
 }
