@@ -380,7 +380,7 @@ Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
     }
     // Ending the sending direction first would cut off what is still on its way. The frame does
     // not hold the send it waits for.
-    if (sendUnderWay(*socket)) {
+    while (sendUnderWay(*socket)) {
         try {
             co_await sendUnderWay(*socket);
         } catch (const OSError&) {
@@ -407,11 +407,31 @@ Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
     close(socket);
 }
 
+namespace {
+
+// Slice after slice, each counted as a send of its own, so that the watch over the sends sees a
+// client that takes a large answer slowly make progress.
+Future<void> sendInSlices(BufferedSocket socket, std::string data, SocketFlags flags) {
+    co_await procedureName("send");
+    for (std::size_t offset = 0; offset < data.size(); offset += sendSliceSize) {
+        const std::size_t count = std::min(sendSliceSize, data.size() - offset);
+        ++socket->sendCount;
+        co_await send(socket->fd, data.data() + offset, static_cast<std::int32_t>(count), flags);
+    }
+}
+
+} // namespace
+
 Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags) {
-    // No procedure of its own: the socket's send is the outcome, and a failure to start it
-    // arrives, as from any procedure, as a failed future.
+    // No procedure of its own for an answer of one slice: the socket's send is the outcome, and a
+    // failure to start it arrives, as from any procedure, as a failed future.
     return futureOrFailure<void>("send", [&] {
         assertCondition(socket != nullptr, "socket != nil");
+        if (data.size() > sendSliceSize) {
+            Future<void> sending = sendInSlices(socket, std::move(data), flags);
+            watchSend(socket, sending);
+            return sending;
+        }
         ++socket->sendCount;
         Future<void> sending = send(socket->fd, std::move(data), flags);
         watchSend(socket, sending);

@@ -177,6 +177,9 @@ inline constexpr std::size_t lingerByteLimit = 4u * 1024u * 1024u;
 Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs = lingerTimeMs,
                             std::size_t byteLimit = lingerByteLimit);
 
+// The largest piece handed to the system at once: a larger answer goes out in slices of this size.
+inline constexpr std::size_t sendSliceSize = 256u * 1024u;
+
 // Sends all of `data`.
 Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags = defaultSocketFlags);
 
