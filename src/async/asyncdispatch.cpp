@@ -3,7 +3,9 @@
 #include "async/asyncdispatch.h"
 
 #include "async/callbackqueue.h"
+#include "async/framecache.h"
 #include "async/iobackend.h"
+#include "runtime/memory.h"
 
 #include <algorithm>
 #include <limits>
@@ -18,11 +20,16 @@ bool laterTimer(const auto& a, const auto& b) {
 
 constexpr std::int64_t nanosPerMilli = 1'000'000;
 
+// After this many sockets have left the loop, the next idle step hands the heap's free pages back
+// to the system: a burst of connections must not leave the process large once it has passed.
+constexpr std::size_t heapTrimAfterSockets = 256;
+
 } // namespace
 
 PDispatcher::PDispatcher()
     : backend_(detail::createIoBackend()), callbacks_(std::make_unique<detail::RingQueue>(64)) {
     handles_.reserve(64);
+    detail::openFrameCache();
 }
 
 PDispatcher::~PDispatcher() {
@@ -31,6 +38,7 @@ PDispatcher::~PDispatcher() {
     // until nothing is left.
     while (dropEverything()) {
     }
+    detail::closeFrameCache();
 }
 
 bool PDispatcher::dropEverything() {
@@ -56,6 +64,7 @@ void PDispatcher::registerHandle(AsyncFD fd) {
 void PDispatcher::unregisterHandle(AsyncFD fd) {
     if (handles_.erase(fd) != 0) {
         detail::dissociateHandle(*backend_, fd);
+        ++socketsGoneSinceTrim_;
     }
 }
 
@@ -149,7 +158,22 @@ bool PDispatcher::runOnce(std::int32_t timeoutMs) {
     }
     expireTimers();
     runPendingCallbacks();
+    if (!didWork_) {
+        giveBackMemory();
+    }
     return didWork_;
+}
+
+void PDispatcher::giveBackMemory() {
+    detail::trimFrameCache();
+    if (socketsGoneSinceTrim_ >= heapTrimAfterSockets) {
+        socketsGoneSinceTrim_ = 0;
+        // Timers withdrawn by their owners (the read deadlines of closed connections) would pin
+        // their futures, scattered over the heap, until they are due.
+        dropFinishedTimers();
+        timers_.shrink_to_fit();
+        releaseFreeMemory();
+    }
 }
 
 void PDispatcher::runLoopForever() {

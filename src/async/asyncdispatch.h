@@ -12,6 +12,7 @@
 #pragma once
 
 #include "async/asyncfutures.h"
+#include "runtime/clock.h"
 
 #include <cstdint>
 #include <functional>
@@ -128,6 +129,9 @@ private:
     std::int32_t waitTime(std::int32_t timeoutMs, std::optional<std::int32_t> nextTimer) const;
     bool dropEverything();
     void dropFinishedTimers();
+    // Once load has fallen (a step found nothing to do): the frame cache and, after many sockets
+    // have gone, the heap's free pages go back to the system.
+    void giveBackMemory();
 
     std::unique_ptr<detail::IoBackend, detail::IoBackendDeleter> backend_;
     std::unordered_set<AsyncFD> handles_;
@@ -135,6 +139,7 @@ private:
     std::size_t timerSweepAt_ = 64;
     std::unique_ptr<detail::RingQueue> callbacks_;
     bool didWork_ = false;
+    std::size_t socketsGoneSinceTrim_ = 0;
 };
 
 // The thread's dispatcher, created on first use; it lives until the thread ends.
@@ -147,9 +152,6 @@ void verifyPresence(AsyncFD fd);
 bool runOnce(std::int32_t timeoutMs);
 void poll(std::int32_t timeoutMs);
 [[noreturn]] void runLoopForever();
-
-// Monotonic time in nanoseconds.
-std::int64_t monotonicNow();
 
 // A future that the current dispatcher completes once `ms` milliseconds have passed.
 Future<void> sleepAsync(std::int32_t ms);
@@ -190,9 +192,9 @@ void closeAsyncSocket(AsyncFD fd);
 // to the system. Errors (a peer already gone) are ignored.
 void shutdownSending(AsyncFD fd);
 
-// Ends every operation still pending on the socket with an OSError (operation aborted) in a later
-// step; the socket stays open and registered.
-void cancelPendingIo(AsyncFD fd);
+// Ends the receive still pending on the socket, if any, with an OSError (operation aborted) in a
+// later step. Sends go on; the socket stays open and registered.
+void cancelPendingReceive(AsyncFD fd);
 
 // True when IgnoreDisconnect is in the flags and the code says that the peer went away.
 bool isDisconnectError(SocketFlags flags, std::int32_t code);
@@ -250,8 +252,16 @@ extern const int osSoListenerReuseAddr;
 extern const bool osAcceptedSocketsAreNonBlocking;
 extern const bool osAcceptedSocketsInheritNoDelay;
 
-// Accept errors that only say the process or system is short of descriptors or memory for now;
-// the listener pauses and accepts again instead of giving up.
-bool isTransientAcceptError(int code);
+// What a failed accept says, and so what the listener does next.
+enum class AcceptFailure : std::uint8_t {
+    // One connection failed before it was handed over: accept the next one at once.
+    OneConnection,
+    // The process or system is short of descriptors or memory for now, or the error is one nobody
+    // foresaw: accept again after a pause, so that a lasting error cannot make the listener spin.
+    Shortage,
+    // The listening socket itself is gone or unusable: no later accept can succeed.
+    ListenerGone,
+};
+AcceptFailure classifyAcceptError(int code);
 
 } // namespace quorvin

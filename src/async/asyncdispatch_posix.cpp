@@ -3,7 +3,6 @@
 #include "async/iobackend_posix.h"
 
 #include <cerrno>
-#include <ctime>
 #include <deque>
 #include <sys/epoll.h>
 #include <unistd.h>
@@ -11,12 +10,6 @@
 #include <vector>
 
 namespace quorvin {
-
-std::int64_t monotonicNow() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
-}
 
 namespace {
 
@@ -160,16 +153,14 @@ void associateHandle(IoBackend& backend, AsyncFD fd) {
 
 namespace {
 
-// What the system does to overlapped operations of a closed or cancelled socket: they end,
-// aborted.
-void abortWaiting(IoBackend& backend, IoBackend::Waiting& waiting) {
-    for (auto* queue : {&waiting.readers, &waiting.writers}) {
-        for (RecordPtr& record : *queue) {
-            record->error = ECANCELED;
-            backend.ready.push_back(std::move(record));
-        }
-        queue->clear();
+// What the system does to overlapped operations of a closed socket, or to a cancelled one: they
+// end, aborted.
+void abortWaiting(IoBackend& backend, std::vector<RecordPtr>& queue) {
+    for (RecordPtr& record : queue) {
+        record->error = ECANCELED;
+        backend.ready.push_back(std::move(record));
     }
+    queue.clear();
 }
 
 } // namespace
@@ -184,13 +175,14 @@ void dissociateHandle(IoBackend& backend, AsyncFD fd) {
     }
     IoBackend::Waiting waiting = std::move(found->second);
     backend.sockets.erase(found);
-    abortWaiting(backend, waiting);
+    abortWaiting(backend, waiting.readers);
+    abortWaiting(backend, waiting.writers);
 }
 
-void cancelWaiting(IoBackend& backend, AsyncFD fd) {
+void cancelWaitingReaders(IoBackend& backend, AsyncFD fd) {
     auto found = backend.sockets.find(fd);
     if (found != backend.sockets.end()) {
-        abortWaiting(backend, found->second);
+        abortWaiting(backend, found->second.readers);
     }
 }
 

@@ -1,21 +1,10 @@
-// The loop's completion machinery on one I/O completion port, and monotonic time.
+// The loop's completion machinery on one I/O completion port.
 #include "async/completionrecord_win.h"
 #include "async/iobackend.h"
 
-namespace quorvin {
+#include <unordered_map>
 
-std::int64_t monotonicNow() {
-    static const std::int64_t frequency = [] {
-        LARGE_INTEGER value;
-        QueryPerformanceFrequency(&value);
-        return static_cast<std::int64_t>(value.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    // Whole seconds and the remainder apart: exact for every frequency, with no overflow.
-    std::int64_t ticks = counter.QuadPart;
-    return ticks / frequency * 1'000'000'000 + ticks % frequency * 1'000'000'000 / frequency;
-}
+namespace quorvin {
 
 namespace {
 
@@ -37,7 +26,30 @@ namespace detail {
 
 struct IoBackend {
     HANDLE port = nullptr;
+    // The receive under way on each socket that has one.
+    std::unordered_map<AsyncFD, CompletionRecord*> receives;
+
+    // A record whose completion has arrived is no longer under way. A socket's number may have
+    // been reused since: only its own entry goes.
+    void forgetReceive(const CompletionRecord& record) {
+        auto found = receives.find(record.data.fd);
+        if (found != receives.end() && found->second == &record) {
+            receives.erase(found);
+        }
+    }
 };
+
+void trackReceive(IoBackend& backend, CompletionRecord& record) {
+    backend.receives[record.data.fd] = &record;
+}
+
+void cancelReceive(IoBackend& backend, AsyncFD fd) {
+    auto found = backend.receives.find(fd);
+    if (found != backend.receives.end()) {
+        // The cancelled receive still reports through the port, with ERROR_OPERATION_ABORTED.
+        CancelIoEx(reinterpret_cast<HANDLE>(fd), &found->second->overlapped);
+    }
+}
 
 void releaseRecord(CompletionRecord* record) noexcept {
     if (--record->references == 0) {
@@ -68,8 +80,11 @@ void associateHandle(IoBackend& backend, AsyncFD fd) {
     }
 }
 
-// A socket stays associated with the port until it is closed.
-void dissociateHandle(IoBackend&, AsyncFD) {}
+// A socket stays associated with the port until it is closed; its number may then come back for
+// another socket, which must not find the old receive.
+void dissociateHandle(IoBackend& backend, AsyncFD fd) {
+    backend.receives.erase(fd);
+}
 
 namespace {
 
@@ -97,6 +112,9 @@ bool runOneCompletion(IoBackend& backend, std::int32_t waitMs) {
     DWORD wait = waitMs < 0 ? INFINITE : static_cast<DWORD>(waitMs);
     BOOL ok = GetQueuedCompletionStatus(backend.port, &bytes, &key, &overlapped, wait);
     PendingRef pending{overlapped == nullptr ? nullptr : fromOverlapped(overlapped)};
+    if (pending.record != nullptr) {
+        backend.forgetReceive(*pending.record);
+    }
     if (ok) {
         if (pending.record == nullptr) {
             return true;

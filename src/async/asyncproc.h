@@ -19,9 +19,8 @@
 //   object that the future failed with, at the co_await, where the body may catch it.
 // - An exception that leaves the body fails the result future with it.
 // - co_await on a nil future ends the procedure at once: its frame is released and its result
-// future
-//   fails with AssertionError "Async procedure (NAME) yielded `nil`, are you await'ing a `nil`
-//   Future?". The body cannot catch this.
+//   future fails with AssertionError "Async procedure (NAME) yielded `nil`, are you await'ing a
+//   `nil` Future?". The body cannot catch this.
 // - `co_await procedureName("text")` sets the name used in that message and given to the result
 //   future (Future::name()). It never suspends. The text must be static. Unnamed procedures are
 //   called "anonymous".

@@ -20,8 +20,33 @@ const int osSoListenerReuseAddr = SO_REUSEADDR;
 const bool osAcceptedSocketsAreNonBlocking = true;
 const bool osAcceptedSocketsInheritNoDelay = true;
 
-bool isTransientAcceptError(int code) {
-    return code == EMFILE || code == ENFILE || code == ENOBUFS || code == ENOMEM;
+AcceptFailure classifyAcceptError(int code) {
+    switch (code) {
+    // ECANCELED: the listener was closed while its accept waited.
+    case EBADF:
+    case ENOTSOCK:
+    case EINVAL:
+    case EFAULT:
+    case ECANCELED:
+        return AcceptFailure::ListenerGone;
+    // Linux passes on the network errors already pending on the new connection; a firewall
+    // refuses one with EPERM.
+    case ECONNABORTED:
+    case ECONNRESET:
+    case EPROTO:
+    case ENETDOWN:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case EOPNOTSUPP:
+    case ENETUNREACH:
+    case ETIMEDOUT:
+    case EPERM:
+        return AcceptFailure::OneConnection;
+    default:
+        return AcceptFailure::Shortage;
+    }
 }
 
 namespace {
@@ -206,8 +231,8 @@ void shutdownSending(AsyncFD fd) {
     ::shutdown(static_cast<int>(fd), SHUT_WR);
 }
 
-void cancelPendingIo(AsyncFD fd) {
-    detail::cancelWaiting(currentDispatcher().backend(), fd);
+void cancelPendingReceive(AsyncFD fd) {
+    detail::cancelWaitingReaders(currentDispatcher().backend(), fd);
 }
 
 SocketHandle createOsSocket(int family, int type, int protocol) {

@@ -17,9 +17,38 @@ const int osSoListenerReuseAddr = SO_EXCLUSIVEADDRUSE;
 const bool osAcceptedSocketsAreNonBlocking = false;
 const bool osAcceptedSocketsInheritNoDelay = false;
 
-bool isTransientAcceptError(int code) {
-    return code == WSAEMFILE || code == WSAENOBUFS || code == ERROR_NOT_ENOUGH_MEMORY ||
-           code == ERROR_OUTOFMEMORY || code == ERROR_NO_SYSTEM_RESOURCES;
+AcceptFailure classifyAcceptError(int code) {
+    switch (code) {
+    // ERROR_OPERATION_ABORTED: the listener was closed while AcceptEx waited.
+    case WSAENOTSOCK:
+    case WSAEINVAL:
+    case WSAEBADF:
+    case WSAEFAULT:
+    case WSAEOPNOTSUPP:
+    case WSANOTINITIALISED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_OPERATION_ABORTED:
+        return AcceptFailure::ListenerGone;
+    // How AcceptEx completions report a connection that went wrong before it was handed over.
+    case ERROR_CONNECTION_ABORTED:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_SEM_TIMEOUT:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_HOST_UNREACHABLE:
+    case ERROR_PORT_UNREACHABLE:
+    case ERROR_CONNECTION_REFUSED:
+    case WSAECONNABORTED:
+    case WSAECONNRESET:
+    case WSAENETRESET:
+    case WSAETIMEDOUT:
+    case WSAEHOSTUNREACH:
+    case WSAENETUNREACH:
+    case WSAEDISCON:
+        return AcceptFailure::OneConnection;
+    default:
+        return AcceptFailure::Shortage;
+    }
 }
 
 namespace {
@@ -126,20 +155,23 @@ Future<std::int32_t> recvInto(AsyncFD fd, void* buffer, std::int32_t size, Socke
                          operation.overlapped(), nullptr);
     if (result == SOCKET_ERROR) {
         int code = WSAGetLastError();
-        if (code == WSA_IO_PENDING) {
-            return future;
-        }
-        operation.dropPending();
-        if (isDisconnectError(flags, code)) {
-            future.complete(0);
-        } else {
-            future.fail(OSError(code));
+        if (code != WSA_IO_PENDING) {
+            operation.dropPending();
+            if (isDisconnectError(flags, code)) {
+                future.complete(0);
+            } else {
+                future.fail(OSError(code));
+            }
         }
     } else if (result == 0 && received != 0) {
         assertCondition(received <= static_cast<DWORD>(size), "bytesReceived <= size");
         future.complete(static_cast<std::int32_t>(received));
     } else if (result == 0 && operation.record().overlapped.Internal != STATUS_PENDING) {
         future.complete(0);
+    }
+    if (!future.finished()) {
+        // Under way: its completion arrives through the port.
+        detail::trackReceive(currentDispatcher().backend(), operation.record());
     }
     return future;
 }
@@ -214,9 +246,8 @@ void shutdownSending(AsyncFD fd) {
     shutdown(asSocket(fd), SD_SEND);
 }
 
-void cancelPendingIo(AsyncFD fd) {
-    // Each cancelled operation still reports through the port, with ERROR_OPERATION_ABORTED.
-    CancelIoEx(reinterpret_cast<HANDLE>(fd), nullptr);
+void cancelPendingReceive(AsyncFD fd) {
+    detail::cancelReceive(currentDispatcher().backend(), fd);
 }
 
 SocketHandle createOsSocket(int family, int type, int protocol) {

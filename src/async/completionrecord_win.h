@@ -34,6 +34,12 @@ inline CompletionRecord* fromOverlapped(OVERLAPPED* overlapped) {
 
 void releaseRecord(CompletionRecord* record) noexcept;
 
+// The receive under way on its socket, until its completion arrives; cancelReceive can then end it
+// alone, without the socket's sends.
+void trackReceive(IoBackend& backend, CompletionRecord& record);
+// CancelIoEx with the tracked receive's own OVERLAPPED; nothing when none is under way.
+void cancelReceive(IoBackend& backend, AsyncFD fd);
+
 // The starting function's reference to a new record.
 class OperationRef {
 public:

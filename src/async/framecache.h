@@ -3,6 +3,11 @@
 // A server allocates and frees several frames of the same few sizes for every request; taking
 // them from a short per-thread list is much cheaper than the general allocator, whose slow path
 // those sizes otherwise reach once a handful of each are in use.
+//
+// The cache belongs to the thread's event loop: the dispatcher opens it when it is made, empties
+// it whenever a loop step finds nothing to do, and closes it when it goes. A thread without an
+// open cache takes every block from the allocator. Blocks are plain allocator blocks, so that any
+// thread may release any of them.
 #pragma once
 
 #include <cstddef>
@@ -11,13 +16,23 @@
 
 namespace quorvin::detail {
 
-// Whether freed frames are kept for reuse on this platform.
-extern const bool framesAreCached;
+// At most this many bytes of freed blocks are kept per thread: far more than a busy loop turns
+// over between two steps, and little enough to keep for good.
+inline constexpr std::size_t frameCacheByteLimit = 256 * 1024;
 
-// A block of at least `size` bytes; frames above the largest class come from operator new.
+// A block of at least `size` bytes; frames above the largest class come from the allocator.
 void* allocateFrame(std::size_t size);
 // Gives back a block from allocateFrame with the same size, on any thread.
 void releaseFrame(void* frame, std::size_t size) noexcept;
+
+// Starts keeping freed blocks on this thread; nothing if it does already.
+void openFrameCache();
+// Gives every kept block back to the allocator and keeps no more.
+void closeFrameCache() noexcept;
+// Gives every kept block back to the allocator; the cache stays open.
+void trimFrameCache() noexcept;
+// The bytes of freed blocks this thread keeps.
+std::size_t cachedFrameBytes() noexcept;
 
 // An allocator over the frame cache, for the small shared objects (futures and suspended frames)
 // that every step of a procedure makes and drops.

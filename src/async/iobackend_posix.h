@@ -37,7 +37,8 @@ RecordPtr startOperation(IoBackend& backend, RecordPtr record, Direction directi
 // Queues an ended operation for delivery by a later step.
 void postCompletion(IoBackend& backend, RecordPtr record);
 
-// Ends every operation waiting on the socket with ECANCELED, to be delivered by later steps.
-void cancelWaiting(IoBackend& backend, AsyncFD fd);
+// Ends the receives waiting on the socket with ECANCELED, to be delivered by later steps; its
+// sends wait on.
+void cancelWaitingReaders(IoBackend& backend, AsyncFD fd);
 
 } // namespace quorvin::detail

@@ -46,7 +46,7 @@ void onDeadlineTimer(const BufferedSocket& socket) {
     }
     socket->readDeadline = 0;
     socket->readTimedOut = true;
-    cancelPendingIo(socket->fd);
+    cancelPendingReceive(socket->fd);
 }
 
 // Keeps the pending timer when it wakes early enough; otherwise withdraws it for a new one.
@@ -68,6 +68,74 @@ void armDeadlineTimer(const BufferedSocket& socket, std::int64_t wakeAt) {
         }
     });
     currentDispatcher().addTimer(wakeAt, timer);
+}
+
+// How often the watch over a socket's sends looks, per stall limit.
+constexpr int sendWatchesPerLimit = 4;
+
+// The last send still under way, or none.
+Future<void> sendUnderWay(const BufferedSocketObject& socket) {
+    std::shared_ptr<detail::FutureState<void>> sending = socket.lastSend.lock();
+    if (sending == nullptr || sending->finished()) {
+        return Future<void>();
+    }
+    return Future<void>(std::move(sending));
+}
+
+void scheduleSendWatch(const BufferedSocket& socket);
+
+// A send that started since the last look means the one before it finished. Sends under way
+// with no progress for the stall limit close the socket; once none is under way the watch ends,
+// and the next send that has to wait starts a new one.
+void onSendWatch(const BufferedSocket& socket) {
+    socket->sendWatch = Future<void>();
+    if (!sendUnderWay(*socket)) {
+        return;
+    }
+    if (socket->sendCount != socket->sendCountAtWatch) {
+        socket->sendCountAtWatch = socket->sendCount;
+        socket->stalledWatches = 0;
+    } else if (++socket->stalledWatches >= sendWatchesPerLimit) {
+        close(socket);
+        return;
+    }
+    scheduleSendWatch(socket);
+}
+
+void scheduleSendWatch(const BufferedSocket& socket) {
+    Future<void> watch = makeFuture<void>("sendWatch");
+    socket->sendWatch = watch;
+    std::weak_ptr<BufferedSocketObject> weak = socket;
+    watch.addCallback([weak](const Future<void>& fired) {
+        BufferedSocket owner = weak.lock();
+        if (owner && !owner->closed && owner->sendWatch == fired) {
+            onSendWatch(owner);
+        }
+    });
+    currentDispatcher().addTimer(monotonicNow() + socket->sendStallLimit / sendWatchesPerLimit,
+                                 watch);
+}
+
+// Remembers a send that has to wait, and watches it when the socket has a stall limit.
+void watchSend(const BufferedSocket& socket, const Future<void>& sending) {
+    if (sending.finished()) {
+        return;
+    }
+    socket->lastSend = sending.state();
+    if (socket->sendStallLimit == 0 || (socket->sendWatch && !socket->sendWatch.finished())) {
+        return;
+    }
+    socket->sendCountAtWatch = socket->sendCount;
+    socket->stalledWatches = 0;
+    scheduleSendWatch(socket);
+}
+
+// Withdrawn, so that the dispatcher drops the timer instead of keeping it until it is due.
+void withdrawTimer(Future<void>& timer) {
+    if (timer && !timer.finished()) {
+        timer.complete();
+    }
+    timer = Future<void>();
 }
 
 // A socket that is non-blocking already, wrapped with its settings and an empty buffer.
@@ -182,6 +250,24 @@ Future<std::pair<std::string, BufferedSocket>> acceptAddr(BufferedSocket socket,
     co_return std::pair<std::string, BufferedSocket>(std::move(accepted.first), std::move(client));
 }
 
+namespace {
+
+// A fill for a counted read. The first one starts the stall limit as the read's deadline, unless
+// another deadline is set; each later one, which follows a fill that brought bytes, moves it on.
+FillAwaiter fillWithinStallLimit(const BufferedSocket& socket, SocketFlags flags, bool& limited) {
+    if (limited) {
+        if (!socket->readTimedOut) {
+            socket->readDeadline = monotonicNow() + socket->readStallLimit;
+        }
+    } else if (socket->readStallLimit != 0 && socket->readDeadline == 0 && !socket->readTimedOut) {
+        setReadDeadline(socket, monotonicNow() + socket->readStallLimit);
+        limited = true;
+    }
+    return fillBuffer(socket, flags);
+}
+
+} // namespace
+
 Future<std::string> recv(BufferedSocket socket, std::int32_t size, SocketFlags flags) {
     co_await procedureName("recv");
     const bool peek = flags.contains(SocketFlag::Peek);
@@ -189,12 +275,14 @@ Future<std::string> recv(BufferedSocket socket, std::int32_t size, SocketFlags f
     std::string result;
     // Room for a large count is taken as the bytes arrive, not on the peer's word alone.
     result.reserve(static_cast<std::size_t>(std::clamp(size, 0, 65536)));
-    if (socket->fillLength == 0 && co_await fillBuffer(socket, flags) == 0) {
+    bool stallLimited = false;
+    if (socket->fillLength == 0 &&
+        co_await fillWithinStallLimit(socket, flags, stallLimited) == 0) {
         co_return result;
     }
     while (static_cast<std::int32_t>(result.size()) < size) {
         if (socket->readPosition >= socket->fillLength) {
-            if (peek || co_await fillBuffer(socket, flags) == 0) {
+            if (peek || co_await fillWithinStallLimit(socket, flags, stallLimited) == 0) {
                 break;
             }
         }
@@ -206,6 +294,9 @@ Future<std::string> recv(BufferedSocket socket, std::int32_t size, SocketFlags f
     }
     if (peek) {
         socket->readPosition = start;
+    }
+    if (stallLimited) {
+        socket->readDeadline = 0;
     }
     co_return result;
 }
@@ -295,6 +386,18 @@ Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
     if (socket->closed) {
         co_return;
     }
+    // Ending the sending direction first would cut off what is still on its way. The frame does
+    // not hold the send it waits for.
+    while (sendUnderWay(*socket)) {
+        try {
+            co_await sendUnderWay(*socket);
+        } catch (const OSError&) {
+            // The connection is closed below either way.
+        }
+        if (socket->closed) {
+            co_return;
+        }
+    }
     shutdownSending(socket->fd);
     setReadDeadlineAfterMs(socket, timeLimitMs);
     std::size_t discarded = 0;
@@ -312,13 +415,35 @@ Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
     close(socket);
 }
 
+namespace {
+
+// Slice after slice, each counted as a send of its own, so that the watch over the sends sees a
+// client that takes a large answer slowly make progress.
+Future<void> sendInSlices(BufferedSocket socket, std::string data, SocketFlags flags) {
+    co_await procedureName("send");
+    for (std::size_t offset = 0; offset < data.size(); offset += sendSliceSize) {
+        const std::size_t count = std::min(sendSliceSize, data.size() - offset);
+        ++socket->sendCount;
+        co_await send(socket->fd, data.data() + offset, static_cast<std::int32_t>(count), flags);
+    }
+}
+
+} // namespace
+
 Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags) {
-    // No procedure of its own: the socket's send is the outcome, and a failure to start it
-    // arrives, as from any procedure, as a failed future.
+    // No procedure of its own for an answer of one slice: the socket's send is the outcome, and a
+    // failure to start it arrives, as from any procedure, as a failed future.
     return futureOrFailure<void>("send", [&] {
         assertCondition(socket != nullptr, "socket != nil");
+        if (data.size() > sendSliceSize) {
+            Future<void> sending = sendInSlices(socket, std::move(data), flags);
+            watchSend(socket, sending);
+            return sending;
+        }
         ++socket->sendCount;
-        return send(socket->fd, std::move(data), flags);
+        Future<void> sending = send(socket->fd, std::move(data), flags);
+        watchSend(socket, sending);
+        return sending;
     });
 }
 
@@ -328,11 +453,8 @@ void close(const BufferedSocket& socket) {
     }
     socket->closed = true;
     socket->readDeadline = 0;
-    // Withdrawn, so that the dispatcher drops it instead of keeping it until it is due.
-    if (socket->deadlineTimer && !socket->deadlineTimer.finished()) {
-        socket->deadlineTimer.complete();
-    }
-    socket->deadlineTimer = Future<void>();
+    withdrawTimer(socket->deadlineTimer);
+    withdrawTimer(socket->sendWatch);
     closeAsyncSocket(socket->fd);
 }
 

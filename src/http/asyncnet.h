@@ -58,6 +58,18 @@ struct BufferedSocketObject {
     std::int64_t deadlineCheckInterval = 0;
     Future<void> deadlineTimer;
     std::int64_t deadlineWakeAt = 0;
+    // A counted read (recv) that goes this long (nanoseconds) without a byte ends as the end of
+    // the stream, with readTimedOut set; 0 for no limit. Applies while no other deadline is set.
+    std::int64_t readStallLimit = 0;
+    // A socket whose sends go this long (nanoseconds) without progress is closed, which ends them
+    // with an error; 0 for no limit. Progress is a send that finished, so that the next began.
+    std::int64_t sendStallLimit = 0;
+    // The last send that did not finish at once (sends finish in order), held weakly: while it is
+    // under way its operation keeps it alive. And the watch over the sends.
+    std::weak_ptr<detail::FutureState<void>> lastSend;
+    Future<void> sendWatch;
+    std::uint64_t sendCountAtWatch = 0;
+    int stalledWatches = 0;
 };
 
 enum SocketOption : std::uint8_t {
@@ -165,12 +177,16 @@ void setReadDeadlineAfterMs(const BufferedSocket& socket, std::int64_t ms);
 inline constexpr std::int32_t lingerTimeMs = 2000;
 inline constexpr std::size_t lingerByteLimit = 4u * 1024u * 1024u;
 
-// Closes without losing what was sent: ends the sending direction, then reads and drops what the
-// peer still sends until it closes, `byteLimit` bytes have come or `timeLimitMs` has passed, and
-// only then closes. Closing with unread bytes would make the system reset the connection and
-// drop the answer still on its way to the peer. Raises nothing; finishes once closed.
+// Closes without losing what was sent: waits until the sends under way have been handed to the
+// system, ends the sending direction, then reads and drops what the peer still sends until it
+// closes, `byteLimit` bytes have come or `timeLimitMs` has passed, and only then closes. Closing
+// with unread bytes would make the system reset the connection and drop the answer still on its way
+// to the peer. Raises nothing; finishes once closed.
 Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs = lingerTimeMs,
                             std::size_t byteLimit = lingerByteLimit);
+
+// The largest piece handed to the system at once: a larger answer goes out in slices of this size.
+inline constexpr std::size_t sendSliceSize = 256u * 1024u;
 
 // Sends all of `data`.
 Future<void> send(BufferedSocket socket, std::string data, SocketFlags flags = defaultSocketFlags);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 namespace quorvin {
 
@@ -62,20 +63,22 @@ Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler
     openListener(*server, port, address);
     for (;;) {
         std::pair<std::string, BufferedSocket> accepted;
-        bool shortOfResources = false;
+        std::optional<AcceptFailure> failure;
         try {
             accepted = co_await acceptAddr(server->socket);
         } catch (const OSError& error) {
-            if (!isTransientAcceptError(error.code())) {
+            failure = classifyAcceptError(error.code());
+            if (*failure == AcceptFailure::ListenerGone) {
                 throw;
             }
-            shortOfResources = true;
         }
-        if (shortOfResources) {
+        if (failure == AcceptFailure::Shortage) {
             // Out of descriptors or buffers: the waiting connection stays queued while the
             // connections being served finish and free some. Retrying at once would only spin.
             co_await sleepAsync(acceptPauseMs);
-            continue;
+        }
+        if (failure) {
+            continue; // a failure of one connection: the next is accepted at once
         }
         if (!osAcceptedSocketsInheritNoDelay) {
             sendWithoutDelay(accepted.second);
@@ -96,6 +99,8 @@ Future<void> processClient(HttpServer server, BufferedSocket client, std::string
     // once per interval at most, however many requests pass meanwhile.
     client->deadlineCheckInterval =
         std::int64_t{std::min(server->timeouts.idleMs, server->timeouts.headMs)} * 1'000'000;
+    client->readStallLimit = std::int64_t{server->timeouts.bodyStallMs} * 1'000'000;
+    client->sendStallLimit = std::int64_t{server->timeouts.sendStallMs} * 1'000'000;
     Request request; // with an empty URL and a header table of its own
     std::string line;
     line.reserve(80);

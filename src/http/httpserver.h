@@ -17,13 +17,17 @@ namespace quorvin {
 using RequestHandler = std::function<Future<void>(Request)>;
 
 // How long a connection may keep the server waiting, in milliseconds. A client that sends no
-// request for `idleMs`, or takes more than `headMs` from the first byte of a request to the end of
-// its header lines, has its connection closed without an answer; `lingerMs` bounds each lingering
-// close. Only tests change them, to shorten the waits.
+// request for `idleMs`, takes more than `headMs` from the first byte of a request to the end of
+// its header lines, or sends no byte of a body for `bodyStallMs`, has its connection closed
+// without an answer (after a lingering close); `lingerMs` bounds each lingering close. A client
+// that takes no part of an answer for `sendStallMs` has its connection closed at once. Only tests
+// change them, to shorten the waits.
 struct ConnectionTimeouts {
     std::int32_t idleMs = 75000;
     std::int32_t headMs = 60000;
     std::int32_t lingerMs = lingerTimeMs;
+    std::int32_t bodyStallMs = 60000;
+    std::int32_t sendStallMs = 60000;
 };
 
 // The largest request body a server reads unless told otherwise: 8 MiB.
@@ -46,8 +50,9 @@ HttpServer createHttpServer(bool reuseAddress = true, bool reusePort = false,
 
 // Opens the listener on address:port (an empty address is every IPv4 interface) and serves each
 // connection with processClient, for ever. The future, named "serve", finishes only by failing:
-// when the listener cannot be set up (OSError, or ValueError from bindAddr), or when an accept
-// fails for a reason other than a transient shortage. Failures of single connections stay there.
+// when the listener cannot be set up (OSError, or ValueError from bindAddr), or with the accept
+// error that says the listening socket itself is gone. An accept error of one connection, or a
+// shortage, is retried; failures of single connections stay there.
 Future<void> serve(HttpServer server, std::uint16_t port, RequestHandler handler,
                    std::string address = "");
 

@@ -288,6 +288,9 @@ Future<Step> readBody(const Reading& r) {
         co_return co_await closeConnection(r);
     }
     request.body = co_await recv(r.client, length);
+    if (isReadTimedOut(r.client)) {
+        co_return co_await endOfStream(r);
+    }
     if (static_cast<std::int32_t>(request.body.size()) < length) {
         co_await refuse(request, 400, "Bad Request. Content-Length does not match actual.");
         co_return Step::NextRequest;

@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 
 namespace quorvin {
 
@@ -24,28 +23,13 @@ std::int64_t secondsOfFields(const std::tm& fields) {
            fields.tm_hour * 3600 + fields.tm_min * 60 + fields.tm_sec;
 }
 
-// The C runtime's 64-bit moments on Windows, whose 32-bit time_t would end in 2038.
-#ifdef _WIN32
-using Moment = __time64_t;
-#else
-using Moment = std::time_t;
-#endif
-
-bool brokenDown(Moment moment, bool local, std::tm& out) {
-#ifdef _WIN32
-    return (local ? _localtime64_s(&out, &moment) : _gmtime64_s(&out, &moment)) == 0;
-#else
-    return (local ? localtime_r(&moment, &out) : gmtime_r(&moment, &out)) != nullptr;
-#endif
-}
-
 } // namespace
 
 LocalDateTime localDateTime(std::int64_t unixSeconds) {
-    const Moment moment = static_cast<Moment>(unixSeconds);
     std::tm local{}, utc{};
     LocalDateTime result;
-    if (!brokenDown(moment, true, local) || !brokenDown(moment, false, utc)) {
+    if (!detail::brokenDownTime(unixSeconds, true, local) ||
+        !detail::brokenDownTime(unixSeconds, false, utc)) {
         return result;
     }
     result.year = local.tm_year + 1900;

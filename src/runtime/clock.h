@@ -1,7 +1,9 @@
-// Local date-time and wall-clock texts for the start line, request log and status line.
+// The clocks: local date-time and wall-clock texts for the start line, request log and status
+// line, and the monotonic clock of the event loop's timers and deadlines.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace quorvin {
@@ -28,5 +30,14 @@ inline std::string currentDateTime() {
 inline std::string currentWallClock() {
     return formatWallClock(localDateTime(unixSecondsNow()));
 }
+
+// Monotonic time in nanoseconds, from an arbitrary start.
+std::int64_t monotonicNow();
+
+namespace detail {
+// The C library's broken-down local (or UTC) time of a moment, with 64-bit moments on every
+// platform; false when the moment cannot be converted.
+bool brokenDownTime(std::int64_t unixSeconds, bool local, std::tm& out);
+} // namespace detail
 
 } // namespace quorvin

@@ -3,11 +3,6 @@
 
 #include <cstdio>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 namespace quorvin {
 
 std::mutex& outputLock() {
@@ -17,10 +12,7 @@ std::mutex& outputLock() {
 
 void writeLine(std::string_view line) {
     std::lock_guard<std::mutex> guard(outputLock());
-#ifdef _WIN32
-    // A line ends in a bare line feed, as on every other platform.
-    (void)_setmode(_fileno(stdout), _O_BINARY);
-#endif
+    detail::writeLineFeedsAsTheyAre();
     // A process without a console loses the line silently.
     if (!line.empty()) {
         (void)std::fwrite(line.data(), 1, line.size(), stdout);

@@ -16,7 +16,9 @@ std::string unhandledExceptionText(const std::exception& error);
 // GUI programs report in a message box without caption; console programs on standard error.
 void setReportInMessageBox(bool enabled);
 
-// Shows or prints a fatal report; safe to call from a signal handler.
+// Shows or prints a fatal report. On POSIX it writes with write(2) alone and so may be called
+// from a signal handler; on Windows it uses stdio or a message box, which a handler may find in
+// use: the fatal signal handlers call it all the same, as the process ends right after.
 void reportFatal(std::string_view text);
 
 // Reports SIGSEGV, SIGABRT, SIGFPE and SIGILL and exits with status 1.

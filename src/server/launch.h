@@ -66,9 +66,11 @@ void spawnLaunch(const LaunchArgument& argument);
 // Writes "\nExiting..." as one line and ends the process with status 0.
 [[noreturn]] void onInterrupt();
 
-// Makes onInterrupt the handler of Ctrl-C. Call it first thing in main, before any thread
-// starts: on POSIX the signal is then blocked in every thread and taken by a thread of its own,
-// so that the handler may take the output lock.
+// Makes onInterrupt the handler of Ctrl-C, run on a thread of its own so that it may take the
+// output lock. On POSIX the signal is blocked in the calling thread and in the threads it starts
+// later, and taken by that thread: call it before any other thread starts, or a thread that
+// does not block the signal may receive it and end the process without the handler. On Windows
+// the system runs the handler on a thread of its own, and the order does not matter.
 void installInterruptHandler();
 
 } // namespace quorvin

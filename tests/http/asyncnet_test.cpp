@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,38 @@ TEST_F(BufferedSocketTest, WritersPutExactBytesOnTheWireWithOneSendEach) {
     EXPECT_EQ(client.receive(expected[2].size()), expected[2]);
     EXPECT_EQ(server->sendCount, before + 3);
     EXPECT_TRUE(client.staysOpenAndSilent(50));
+}
+
+TEST_F(BufferedSocketTest, AReadDeadlineEndsTheReceiveButNotASendUnderWay) {
+    TestClient client(port);
+    BufferedSocket server = acceptFrom(client);
+    // More than the system buffers of both ends hold, so the send is still under way.
+    std::string body;
+    for (int i = 0; body.size() < 24u * 1024u * 1024u; ++i) {
+        body += std::to_string(i) + ',';
+    }
+    Future<void> sending = send(server, body);
+    setReadDeadlineAfterMs(server, 200);
+    EXPECT_EQ(awaitResult(recv(server, 1)), "") << "the deadline ends the read";
+    EXPECT_TRUE(isReadTimedOut(server));
+    ASSERT_FALSE(sending.finished()) << "the client has read nothing yet";
+    std::string got;
+    std::vector<char> piece(1 << 16);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (got.size() < body.size() && std::chrono::steady_clock::now() < end) {
+        runOnce(0);
+        const long count = client.receiveSome(piece.data(), piece.size(), 10);
+        if (count == 0) {
+            break;
+        }
+        if (count > 0) {
+            got.append(piece.data(), static_cast<std::size_t>(count));
+        }
+    }
+    EXPECT_EQ(got.size(), body.size()) << "the whole answer arrives";
+    EXPECT_TRUE(got == body);
+    runUntilFinished(sending);
+    EXPECT_TRUE(sending.finished() && !sending.failed()) << errorMessage(sending);
 }
 
 TEST_F(BufferedSocketTest, CloseIsFinalAndHarmlessTwice) {

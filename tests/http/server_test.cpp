@@ -23,6 +23,18 @@ using namespace quorvin::testing;
 
 namespace {
 
+// More than the system buffers of a loopback connection hold.
+const std::string& bigText() {
+    static const std::string text = [] {
+        std::string made;
+        for (int i = 0; made.size() < 24u * 1024u * 1024u; ++i) {
+            made += std::to_string(i) + ',';
+        }
+        return made;
+    }();
+    return text;
+}
+
 // Answers with a description of the request: "METHOD path major.minor [body]". A few paths fail
 // on purpose, send nothing, or take over their connection.
 class DescribingHandler {
@@ -45,6 +57,13 @@ private:
             throw IOError("late failure");
         }
         if (path == "/silent") {
+            co_return;
+        }
+        if (path == "/big" || path == "/big-unawaited") {
+            Future<void> sending = respond(request, 200, bigText());
+            if (path == "/big") {
+                co_await sending;
+            }
             co_return;
         }
         if (path == "/chat" && self->server != nullptr) {
@@ -601,4 +620,64 @@ TEST_F(ServerTest, AHeadOfManyCommasCostsBoundedMemory) {
     EXPECT_TRUE(client.receiveUntilClosed(got, 10000));
     EXPECT_EQ(got, "HTTP/1.1 400 Bad Request\r\n\r\n");
     EXPECT_LT(peakResidentBytes() - before, 32LL << 20);
+}
+
+TEST(ServerTimeouts, AnAnswerStillBeingSentWhenTheIdleLimitPassesArrivesWhole) {
+    DescribingHandler describing;
+    ServerOptions options;
+    options.timeouts = ConnectionTimeouts{300, 1000, 500};
+    ServerThread server(describing.handler(), options);
+    TestClient client(server.port());
+    // The handler does not wait for its answer: the idle limit of the next request runs, and
+    // passes, while the answer still waits for the client.
+    client.sendAll("GET /big-unawaited HTTP/1.1\r\n\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    std::string got;
+    EXPECT_TRUE(client.receiveUntilClosed(got, 20000)) << "closed once the answer is out";
+    const std::string expected = ok(bigText());
+    EXPECT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected) << "the answer arrives whole";
+}
+
+TEST(ServerTimeouts, ABodyThatStallsEndsItsConnectionAndOneThatFlowsIsRead) {
+    DescribingHandler describing;
+    ServerOptions options;
+    options.timeouts = ConnectionTimeouts{5000, 5000, 500, 400, 60000};
+    ServerThread server(describing.handler(), options);
+    TestClient stalled(server.port());
+    stalled.sendAll("POST /up HTTP/1.1\r\nContent-Length: 100\r\n\r\nabc");
+    TestClient flowing(server.port());
+    flowing.sendAll("POST /up HTTP/1.1\r\nContent-Length: 12\r\n\r\n");
+    // Slower in all than the limit, but never idle for as long.
+    for (char c : std::string("hello world!")) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        flowing.sendAll(std::string(1, c));
+    }
+    const std::string answer = ok("POST /up 1.1 [hello world!]");
+    EXPECT_EQ(flowing.receive(answer.size()), answer);
+    std::string got;
+    EXPECT_TRUE(stalled.receiveUntilClosed(got, 3000)) << "a stalled body ends its connection";
+    EXPECT_EQ(got, "") << "no answer";
+    EXPECT_TRUE(flowing.staysOpenAndSilent(50));
+}
+
+TEST(ServerTimeouts, AnAnswerTheClientDoesNotTakeEndsItsConnection) {
+    DescribingHandler describing;
+    ServerOptions options;
+    options.timeouts = ConnectionTimeouts{60000, 60000, 500, 60000, 3000};
+    ServerThread server(describing.handler(), options);
+    {
+        TestClient reader(server.port());
+        reader.sendAll("GET /big HTTP/1.1\r\n\r\nGET /a HTTP/1.1\r\n\r\n");
+        const std::string expected = ok(bigText()) + ok("GET /a 1.1 []");
+        EXPECT_TRUE(reader.receive(expected.size(), 20000) == expected)
+            << "a client that reads gets it all";
+    }
+    TestClient never(server.port());
+    never.sendAll("GET /big HTTP/1.1\r\n\r\n");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (server.openSockets() != 1 && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(server.openSockets(), 1u) << "only the listener is left";
 }
