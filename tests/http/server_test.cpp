@@ -580,8 +580,8 @@ TEST_F(ServerTest, AFloodOfBadLinesFromAClientThatNeverReadsCostsBoundedMemory) 
         answers += badRequest;
     }
     EXPECT_EQ(flood.receive(answers.size()), answers) << "the first lines have their answers";
-    flood.close();
-    expectExchange("still serving", "GET / HTTP/1.1\r\n\r\n", ok("GET / 1.1 []"), true);
+    // Gone at once, with the rest of its lines unread.
+    flood.abortConnection();
 }
 
 // Lines of a name and 8000 commas, 4 MB in all: each comma would be an empty value of its own.
