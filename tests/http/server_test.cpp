@@ -566,43 +566,6 @@ TEST_F(ServerTest, HeadBoundsOfValuesAndBytes) {
     });
 }
 
-// A client that sends bad request lines and never reads its answers: the answers that have not
-// gone out stay within a small bound, and they arrive once the client reads.
-TEST_F(ServerTest, AFloodOfBadLinesFromAClientThatNeverReadsCostsBoundedMemory) {
-    std::string lines;
-    for (int i = 0; i < 1024 * 1024; ++i) {
-        lines += "X\n";
-    }
-    // One request first, so that the server's thread has the memory that any request needs.
-    TestClient flood(server.port());
-    flood.sendAll("GET /first HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(flood.receive(ok("GET /first 1.1 []").size()), ok("GET /first 1.1 []"));
-    const long long before = residentBytes();
-    if (before < 0) {
-        GTEST_SKIP() << "no figure of resident memory on this system";
-    }
-    const std::size_t sent = flood.sendFor(lines, 3000);
-    // The server has read what it will read, all of it or as much as it took before it stopped
-    // reading, once its memory holds still.
-    long long now = residentBytes();
-    for (long long last = -1; now != last;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        last = std::exchange(now, residentBytes());
-    }
-    const long long grown = now - before;
-    // Unflooded, the 1M answers pile up in hundreds of MB. What stays is the system's send
-    // buffer's worth of completed sends that the loop has yet to deliver, one per step.
-    EXPECT_LT(grown, 64LL << 20) << sent << " bytes sent";
-
-    std::string answers;
-    for (int i = 0; i < 1000; ++i) {
-        answers += badRequest;
-    }
-    EXPECT_EQ(flood.receive(answers.size()), answers) << "the first lines have their answers";
-    flood.close();
-    expectExchange("still serving", "GET / HTTP/1.1\r\n\r\n", ok("GET / 1.1 []"), true);
-}
-
 // Lines of a name and 8000 commas, 4 MB in all: each comma would be an empty value of its own.
 TEST_F(ServerTest, AHeadOfManyCommasCostsBoundedMemory) {
     const long long before = peakResidentBytes();
