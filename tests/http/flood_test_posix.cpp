@@ -35,7 +35,7 @@ TEST(Flood, BadLinesFromAClientThatNeverReadsCostBoundedMemory) {
     // The server has read what it will read, all of it or as much as it took before it stopped
     // reading, once its memory holds still.
     long long now = residentBytes();
-    for (long long last = -1; now != last;) {
+    for (long long last = -1, checks = 0; now != last && checks < 25; ++checks) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         last = std::exchange(now, residentBytes());
     }
