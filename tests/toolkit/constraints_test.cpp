@@ -147,3 +147,32 @@ TEST(Constraints, RemovingTheTightestOfSeveralBoundsFallsBackToTheNext) {
     solver.updateVariables();
     EXPECT_NEAR(x.value(), 200, 1e-9);
 }
+
+// Two equal required equalities: the second is redundant while the first is there and must take
+// over when the first goes, even where an inequality on the same variable shares the rows.
+TEST(Constraints, RemovingOneOfTwoEqualRequiredEqualitiesKeepsTheOther) {
+    struct Case {
+        const char* name;
+        Constraint bound;
+        double pull;
+    };
+    Variable x("x");
+    const Case cases[] = {
+        {"bounded below, pulled up", -4 * x <= 0, 54.5},
+        {"bounded above, pulled down", x <= 0, -54.5},
+        {"bounded below, pulled down", x >= 0, -54.5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Solver solver;
+        solver.addConstraint(c.bound);
+        Constraint first = -4 * x == 0;
+        solver.addConstraint(first);
+        solver.addConstraint(-4 * x == 0);
+        solver.removeConstraint(first);
+        solver.addEditVariable(x, strength::medium);
+        solver.suggestValue(x, c.pull);
+        solver.updateVariables();
+        EXPECT_NEAR(x.value(), 0, 1e-9);
+    }
+}

@@ -106,9 +106,12 @@ Solver::RowMap::iterator Solver::leavingRow(Symbol entering) {
     return found;
 }
 
-// The row to pivot on when a non-basic marker must leave the tableau: a restricted row where
-// the marker has a negative coefficient, else one where it has a positive one, else a variable's
-// row; each choice keeps the tableau feasible.
+// The row to pivot on when a non-basic marker must leave the tableau. A dummy's row first: it
+// holds a redundant required equality over dummies alone, and pivoting there hands the removed
+// equality's place to it; any other row would leave that dummy basic over a free symbol, so the
+// equality would no longer bind. Else a restricted row where the marker has a negative
+// coefficient, else one where it has a positive one, else a variable's row; each choice keeps
+// the tableau feasible.
 Solver::RowMap::iterator Solver::markerLeavingRow(Symbol marker) {
     double bestNegative = std::numeric_limits<double>::max();
     double bestPositive = std::numeric_limits<double>::max();
@@ -119,6 +122,9 @@ Solver::RowMap::iterator Solver::markerLeavingRow(Symbol marker) {
         double coefficient = it->second.coefficientFor(marker);
         if (coefficient == 0.0) {
             continue;
+        }
+        if (it->first.kind == SymbolKind::Dummy) {
+            return it;
         }
         if (!it->first.restricted()) {
             external = it;
