@@ -9,15 +9,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-build="${QUORVIN_NATIVE_BUILD:-build/native}"
-program="$build/src/app/quorvin-serve"
+source bench/lib/served.sh
 connections="${1:-10000}"
 margin_kib=$((16 * 1024))
-
-if [ ! -x "$program" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    ninja -C "$build" quorvin-serve >/dev/null
-fi
 
 # Both ends hold a descriptor per connection.
 ulimit -n "$(ulimit -Hn)"
@@ -26,29 +20,10 @@ if [ "$(ulimit -n)" -le "$((connections + 64))" ]; then
     exit 1
 fi
 
-work="$(mktemp -d /tmp/quorvin-bench.XXXXXX)"
-server=""
-cleanup() {
-    [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/site"
 head -c 1024 /dev/urandom >"$work/site/small.bin"
 
-port=$((20000 + RANDOM % 12000))
-"$program" --port "$port" "$work/site" >"$work/server.out" 2>&1 &
-server=$!
-for _ in $(seq 1 50); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-    sleep 0.1
-done
-head -1 "$work/server.out"
+start_server
 
-status_kib() { # FIELD
-    sed -n "s/^$1:[[:space:]]*\([0-9]*\) kB/\1/p" "/proc/$server/status"
-}
 descriptors() {
     find "/proc/$server/fd" -mindepth 1 -maxdepth 1 | wc -l
 }

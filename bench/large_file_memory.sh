@@ -6,24 +6,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-build="${QUORVIN_NATIVE_BUILD:-build/native}"
-program="$build/src/app/quorvin-serve"
+source bench/lib/served.sh
 limit_kib=$((64 * 1024))
 
-if [ ! -x "$program" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    ninja -C "$build" quorvin-serve >/dev/null
-fi
-
-work="$(mktemp -d /tmp/quorvin-bench.XXXXXX)"
-server=""
-cleanup() {
-    [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/site"
 size=$((1024 * 1024 * 1024))
 # Real bytes at both ends and in the middle, holes elsewhere, so the check below sees offsets.
 truncate -s "$size" "$work/site/large.bin"
@@ -33,17 +18,10 @@ for offset in 0 512 1023; do
 done
 expected="$(md5sum <"$work/site/large.bin" | cut -d' ' -f1)"
 
-port=$((20000 + RANDOM % 12000))
-"$program" --port "$port" "$work/site" >"$work/server.out" 2>&1 &
-server=$!
-for _ in $(seq 1 50); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-    sleep 0.1
-done
-head -1 "$work/server.out"
+start_server
 
 peak_kib() {
-    sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$server/status"
+    status_kib VmHWM
 }
 
 fetch() { # OUTPUT-FILE
