@@ -18,17 +18,17 @@ constexpr std::size_t readPiece = 4000;
     throw IOError("file too large to serve: " + path);
 }
 
-// Reads to the end: at once into a buffer of the known size, then in pieces for anything more.
-// The buffer has one byte more than the size, so that a file that has not grown shows its end in
-// the same read.
+// Reads the size the system gave when the file was opened, as a streamed file is sent; a file of
+// no stated size (many virtual files say 0) is read in pieces to its end.
 std::string readWhole(fs::FileReader& reader, const std::string& path) {
     std::string content;
-    if (auto size = reader.size()) {
+    if (auto size = reader.size(); size && *size > 0) {
         if (*size > maxFileResponseSize) {
             raiseTooLarge(path);
         }
-        content.resize(static_cast<std::size_t>(*size) + 1);
+        content.resize(static_cast<std::size_t>(*size));
         content.resize(reader.read(content.data(), content.size()));
+        return content;
     }
     char piece[readPiece];
     while (std::size_t count = reader.read(piece, sizeof piece)) {

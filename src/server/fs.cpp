@@ -1,4 +1,5 @@
-// The platform-independent part of file reading: reading until the system reports the end.
+// The platform-independent part of the served-folder access: reading until the system reports
+// the end, and look-ups below a folder found for one call.
 #include "server/fs.h"
 
 #include <algorithm>
@@ -11,6 +12,10 @@ namespace {
 std::atomic<std::size_t> systemReadLimit{0};
 
 } // namespace
+
+OpenedWithin openWithin(const std::string& root, const std::string& path) {
+    return openWithin(ServedFolder(root), path);
+}
 
 void detail::limitSystemReads(std::size_t bytes) {
     systemReadLimit.store(bytes, std::memory_order_relaxed);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "runtime/paths.h"
+#include "server/servedfolder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -57,6 +58,8 @@ struct OpenedWithin {
 // never leaves the served folder: a link is followed only while it leads to a place inside, so
 // that nothing swapped in on the way between a check and the open can lead out. Missing for
 // what does not exist, lies outside or runs into a link loop.
+OpenedWithin openWithin(const ServedFolder& folder, const std::string& path);
+// The same below a folder looked up for this one call.
 OpenedWithin openWithin(const std::string& root, const std::string& path);
 
 // A file opened for reading in byte mode; closed on destruction. Reads go in pieces, so a

@@ -107,14 +107,15 @@ namespace {
 // from isDiskFile() that it is no file to serve.
 constexpr int readFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
 
-// The reader of an open descriptor, or nothing (the descriptor closed) for a folder, which opens
-// under POSIX but, as on Windows, cannot be read as a file.
-std::unique_ptr<FileReader> readerOf(int fd) {
-    auto state = std::make_unique<FileReader::State>();
-    if (::fstat(fd, &state->info) != 0 || S_ISDIR(state->info.st_mode)) {
+// The reader of an open descriptor whose attributes are `info`, or nothing (the descriptor
+// closed) for a folder, which opens under POSIX but, as on Windows, cannot be read as a file.
+std::unique_ptr<FileReader> readerOf(int fd, const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) {
         ::close(fd);
         return nullptr;
     }
+    auto state = std::make_unique<FileReader::State>();
+    state->info = info;
     // Non-blocking mode changes nothing for a regular file; anything else is not served, and is
     // read, if at all, in blocking mode.
     if (!S_ISREG(state->info.st_mode)) {
@@ -125,6 +126,15 @@ std::unique_ptr<FileReader> readerOf(int fd) {
     }
     state->fd = fd;
     return std::make_unique<FileReader>(std::move(state));
+}
+
+std::unique_ptr<FileReader> readerOf(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return readerOf(fd, info);
 }
 
 } // namespace
@@ -204,7 +214,11 @@ OpenedWithin found(PathKind kind) {
 // What a look-up found open: a file to read or a folder to enumerate.
 OpenedWithin openedAt(int fd) {
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
+        ::close(fd);
+        return found(PathKind::Missing);
+    }
+    if (S_ISDIR(info.st_mode)) {
         auto state = std::make_unique<DirectoryEnumeration::State>();
         state->dir = ::fdopendir(fd);
         if (state->dir == nullptr) {
@@ -214,7 +228,7 @@ OpenedWithin openedAt(int fd) {
         return {PathKind::Directory, nullptr,
                 std::make_unique<DirectoryEnumeration>(std::move(state))};
     }
-    std::unique_ptr<FileReader> reader = readerOf(fd);
+    std::unique_ptr<FileReader> reader = readerOf(fd, info);
     return {reader ? PathKind::File : PathKind::Missing, std::move(reader), nullptr};
 }
 
@@ -232,10 +246,14 @@ PathKind kindOfDescriptor(int fd) {
     return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::File;
 }
 
-// The part of `path` below `root`, without leading separators ("" for the root itself), when
-// `path` is in the form mapRequestPath gives for `root`.
-std::optional<std::string> partBelow(const std::string& root, const std::string& path) {
-    const std::string base = quorvin::detail::normalisePath(root, '/');
+// The form mapRequestPath gives `root` at the start of every path below it.
+std::string baseOf(const std::string& root) {
+    return quorvin::detail::normalisePath(root, '/');
+}
+
+// The part of `path` below the folder whose base (baseOf) is `base`, without leading separators
+// ("" for the folder itself), when `path` is in the form mapRequestPath gives.
+std::optional<std::string> partBelow(const std::string& base, const std::string& path) {
     if (path.compare(0, base.size(), base) != 0) {
         return std::nullopt;
     }
@@ -452,47 +470,64 @@ std::optional<OpenedWithin> openBeneath(int, const std::string&) {
 }
 #endif
 
-// The served folder's descriptor, and the part of the path below it.
-struct Beneath {
-    Descriptor rootFd;
-    std::string relative;
+} // namespace
+
+// The served folder itself may be a link; it is followed here, and only here.
+struct ServedFolder::State {
+    Descriptor fd;
+    std::string base;
 };
 
-// Nothing when the path does not lie below the folder by name or the folder cannot be opened.
-std::optional<Beneath> beneath(const std::string& root, const std::string& path) {
-    std::optional<std::string> relative =
-        path.find('\0') == std::string::npos ? partBelow(root, path) : std::nullopt;
-    if (!relative) {
-        return std::nullopt;
+ServedFolder::ServedFolder(std::string root) : root_(std::move(root)) {
+    Descriptor fd(root_.find('\0') == std::string::npos
+                      ? ::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)
+                      : -1);
+    if (fd.valid()) {
+        state_ = std::make_unique<State>(State{std::move(fd), baseOf(root_)});
     }
-    // The served folder itself may be a link; it is followed here, and only here.
-    Descriptor rootFd(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!rootFd.valid()) {
-        return std::nullopt;
+}
+
+ServedFolder::~ServedFolder() = default;
+
+namespace {
+
+// How a look-up goes below the folder's descriptor, with or without the kernel's help.
+using LookUp = OpenedWithin (*)(const std::string& root, int rootFd, const std::string& relative);
+
+OpenedWithin lookUpWithKernel(const std::string& root, int rootFd, const std::string& relative) {
+    if (relative.empty()) {
+        return openedFolder(rootFd);
     }
-    return Beneath{std::move(rootFd), std::move(*relative)};
+    if (std::optional<OpenedWithin> opened = openBeneath(rootFd, relative)) {
+        return std::move(*opened);
+    }
+    return SegmentWalk(root, rootFd).run(relative);
+}
+
+OpenedWithin lookUpSegmentWise(const std::string& root, int rootFd, const std::string& relative) {
+    return SegmentWalk(root, rootFd).run(relative);
+}
+
+OpenedWithin lookUpBelow(const ServedFolder& folder, const std::string& path, LookUp lookUp) {
+    if (folder.state() == nullptr) {
+        const ServedFolder again(folder.root()); // not found at the launch: perhaps now
+        return again.state() != nullptr ? lookUpBelow(again, path, lookUp)
+                                        : found(PathKind::Missing);
+    }
+    const ServedFolder::State& state = *folder.state();
+    const std::optional<std::string> relative =
+        path.find('\0') == std::string::npos ? partBelow(state.base, path) : std::nullopt;
+    return relative ? lookUp(folder.root(), state.fd.get(), *relative) : found(PathKind::Missing);
 }
 
 } // namespace
 
-OpenedWithin openWithin(const std::string& root, const std::string& path) {
-    const std::optional<Beneath> below = beneath(root, path);
-    if (!below) {
-        return found(PathKind::Missing);
-    }
-    if (below->relative.empty()) {
-        return openedFolder(below->rootFd.get());
-    }
-    if (std::optional<OpenedWithin> opened = openBeneath(below->rootFd.get(), below->relative)) {
-        return std::move(*opened);
-    }
-    return SegmentWalk(root, below->rootFd.get()).run(below->relative);
+OpenedWithin openWithin(const ServedFolder& folder, const std::string& path) {
+    return lookUpBelow(folder, path, lookUpWithKernel);
 }
 
 OpenedWithin openWithinSegmentWise(const std::string& root, const std::string& path) {
-    const std::optional<Beneath> below = beneath(root, path);
-    return below ? SegmentWalk(root, below->rootFd.get()).run(below->relative)
-                 : found(PathKind::Missing);
+    return lookUpBelow(ServedFolder(root), path, lookUpSegmentWise);
 }
 
 } // namespace quorvin::fs

@@ -150,21 +150,9 @@ bool liesWithin(const Location& root, const Location& path) {
            quorvin::detail::pathLiesWithin(root.onVolume, path.onVolume, true);
 }
 
-// The served folder's real location, looked up once per served folder and thread: a launch
-// serves one folder from one thread.
-std::optional<Location> rootLocationOf(const std::string& root) {
-    thread_local std::string cachedRoot;
-    thread_local std::optional<Location> cachedLocation;
-    if (!cachedLocation || cachedRoot != root) {
-        Handle handle(openHandle(root, 0));
-        std::optional<Location> location = handle.valid() ? locationOf(handle.get()) : std::nullopt;
-        if (!location) {
-            return std::nullopt;
-        }
-        cachedRoot = root;
-        cachedLocation = std::move(location);
-    }
-    return cachedLocation;
+std::optional<Location> locationOfFolder(const std::string& root) {
+    Handle handle(hasNul(root) ? INVALID_HANDLE_VALUE : openHandle(root, 0));
+    return handle.valid() ? locationOf(handle.get()) : std::nullopt;
 }
 
 bool isDirectoryHandle(HANDLE handle) {
@@ -219,9 +207,26 @@ std::unique_ptr<FileReader> readerOf(Handle& handle) {
 
 // The check is made on the handle that is then read, so nothing swapped in between a check and
 // the open can lead out of the served folder.
-OpenedWithin openWithin(const std::string& root, const std::string& path) {
-    const std::optional<Location> rootLocation = hasNul(path) ? std::nullopt : rootLocationOf(root);
-    if (!rootLocation) {
+// The folder's real location, found once.
+struct ServedFolder::State {
+    Location location;
+};
+
+ServedFolder::ServedFolder(std::string root) : root_(std::move(root)) {
+    if (std::optional<Location> location = locationOfFolder(root_)) {
+        state_ = std::make_unique<State>(State{std::move(*location)});
+    }
+}
+
+ServedFolder::~ServedFolder() = default;
+
+OpenedWithin openWithin(const ServedFolder& folder, const std::string& path) {
+    const std::optional<Location> foundNow =
+        folder.state() == nullptr ? locationOfFolder(folder.root()) : std::nullopt;
+    const Location* rootLocation = folder.state() != nullptr ? &folder.state()->location
+                                   : foundNow                ? &*foundNow
+                                                             : nullptr;
+    if (rootLocation == nullptr || hasNul(path)) {
         return {};
     }
     HANDLE opened = openHandle(path, GENERIC_READ);

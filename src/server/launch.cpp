@@ -8,6 +8,7 @@
 #include "runtime/process.h"
 #include "server/handler.h"
 #include "server/mimetable.h"
+#include "server/servedfolder.h"
 
 #include <cstdlib>
 #include <utility>
@@ -18,6 +19,7 @@ ServerSettings launchSettings(std::string rootDirectory, std::uint16_t listenPor
     ServerSettings settings;
     settings.logRequests = false;
     settings.rootDirectory = std::move(rootDirectory);
+    settings.servedFolder = std::make_shared<const fs::ServedFolder>(settings.rootDirectory);
     settings.mimeTable = newMimeTable();
     addMimeType(settings.mimeTable, "htm", "text/html");
     settings.listenPort = listenPort;

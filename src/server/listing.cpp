@@ -7,6 +7,7 @@
 #include "server/page.h"
 #include "server/pagestyle.h"
 #include "server/pathrules.h"
+#include "server/routing.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -124,7 +125,7 @@ bool ListingBuilder::addEntries(std::size_t count) {
         // Only a regular file inside the served folder is an index; anything else so named (a
         // folder, a link leading out, a device) is listed like any entry.
         if (isIndexFile(entryName)) {
-            fs::OpenedWithin index = fs::openWithin(root, entryPath);
+            fs::OpenedWithin index = openInServedFolder(settings_, entryPath);
             if (index.file && index.file->isDiskFile()) {
                 indexFile_ = std::move(entryPath);
                 indexReader_ = std::move(index.file);

@@ -27,6 +27,11 @@ std::string decodeRequestPath(std::string_view urlPath) {
     return percentDecode(spaced, true);
 }
 
+fs::OpenedWithin openInServedFolder(const ServerSettings& settings, const std::string& path) {
+    return settings.servedFolder ? fs::openWithin(*settings.servedFolder, path)
+                                 : fs::openWithin(settings.rootDirectory, path);
+}
+
 // Each answer is built straight into its route: a route made empty first would make a header
 // table only to drop it.
 Route routeRequest(const ServerSettings& settings, RequestMethod method, std::string_view urlPath) {
@@ -39,7 +44,7 @@ Route routeRequest(const ServerSettings& settings, RequestMethod method, std::st
     }
     std::string mapped = mapRequestPath(settings.rootDirectory, decoded);
     // A path whose real location lies outside the served folder (a link leading out) is missing.
-    fs::OpenedWithin found = fs::openWithin(settings.rootDirectory, mapped);
+    fs::OpenedWithin found = openInServedFolder(settings, mapped);
     switch (found.kind) {
     case fs::PathKind::Directory:
         return {std::move(mapped), StaticResponse{}, std::move(found.entries)};

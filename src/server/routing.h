@@ -16,6 +16,10 @@ namespace quorvin {
 // and '+' becomes a space.
 std::string decodeRequestPath(std::string_view urlPath);
 
+// Opens `path` (in the form mapRequestPath gives) below the served folder, from the folder as the
+// launch found it where there is one.
+fs::OpenedWithin openInServedFolder(const ServerSettings& settings, const std::string& path);
+
 // What a request gets: a finished response, or the listing of a directory, which the caller
 // builds (in slices on the event loop, or at once with listingResponse).
 struct Route {

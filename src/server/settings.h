@@ -17,12 +17,15 @@ namespace quorvin {
 
 namespace fs {
 class FileReader;
-}
+class ServedFolder;
+} // namespace fs
 
 // Built once per launch; copies share the MIME table.
 struct ServerSettings {
     bool logRequests = false;
     std::string rootDirectory;
+    // The folder as the launch found it; null in settings that no launch made.
+    std::shared_ptr<const fs::ServedFolder> servedFolder;
     MimeTable mimeTable;
     std::uint16_t listenPort = 0;
     std::string listenAddress;

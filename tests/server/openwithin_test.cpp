@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -119,7 +120,20 @@ protected:
 } // namespace
 
 TEST_F(OpenWithin, LinksInsideAreFollowedAndLinksOutLeadNowhere) {
-    expectTable(fs::openWithin);
+    expectTable([](const std::string& root, const std::string& path) {
+        return fs::openWithin(fs::ServedFolder(root), path);
+    });
+}
+
+// What the launch found stays the served folder: putting a link out in its place afterwards
+// leads nowhere.
+TEST_F(OpenWithin, TheServedFolderSwappedForALinkAfterTheLaunchLeadsNowhere) {
+    outer.writeFile("outside/a.txt", secret);
+    const ServerSettings settings = settingsFor(outer.join("site"));
+    std::filesystem::rename(outer.join("site"), outer.join("site-moved"));
+    std::string problem;
+    ASSERT_TRUE(makeSymbolicLink(outer.join("outside"), outer.join("site"), true, problem));
+    EXPECT_NE(chooseResponse(settings, HttpGet, "/a.txt").body, secret);
 }
 
 #ifndef _WIN32

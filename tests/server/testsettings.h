@@ -2,8 +2,10 @@
 #pragma once
 
 #include "server/mimetable.h"
+#include "server/servedfolder.h"
 #include "server/settings.h"
 
+#include <memory>
 #include <string>
 
 namespace quorvin::testing {
@@ -11,6 +13,7 @@ namespace quorvin::testing {
 inline ServerSettings settingsFor(const std::string& root) {
     ServerSettings settings;
     settings.rootDirectory = root;
+    settings.servedFolder = std::make_shared<const fs::ServedFolder>(root);
     settings.mimeTable = newMimeTable();
     addMimeType(settings.mimeTable, "htm", "text/html");
     settings.serverName = "Quorvin";
