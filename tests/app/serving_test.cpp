@@ -5,8 +5,8 @@
 #include "app/servercontrol.h"
 #include "runtime/output.h"
 #include "runtime/utf.h"
+#include "servedsite.h"
 #include "server/tempfolder.h"
-#include "testclient.h"
 #include "toolkit/testdataobject.h"
 #include "windowtesting.h"
 
@@ -69,15 +69,6 @@ void writeWideFile(const std::wstring& path, const std::string& content) {
     DWORD written = 0;
     WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     CloseHandle(file);
-}
-
-std::string fetch(const std::string& path) {
-    TestClient client(serverPort);
-    client.sendAll("GET " + path +
-                   " HTTP/1.1\r\nHost: 127.0.0.1:4321\r\nConnection: close\r\n\r\n");
-    std::string response;
-    client.receiveUntilClosed(response, 5000);
-    return response;
 }
 
 bool startsWith(const std::string& text, const std::string& start) {
@@ -145,7 +136,7 @@ TEST_F(Serving, RetryServesTheFirstDroppedFolderWhateverItsName) {
     EXPECT_TRUE(statusStartsWith(expected, 5000)) << statusBar->statusText();
     EXPECT_FALSE(selectFolderButton->isEnabled());
     EXPECT_FALSE(helpText->isDropTarget());
-    const std::string response = fetch("/hello.txt");
+    const std::string response = fetchFromWindowServer("/hello.txt");
     EXPECT_TRUE(startsWith(response, "HTTP/1.1 200")) << response;
     EXPECT_NE(response.find("served from the first folder"), std::string::npos);
     if (urlRecordAvailable()) {
