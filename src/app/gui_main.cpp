@@ -5,7 +5,6 @@
 #include "async/threadpool.h"
 #include "runtime/process.h"
 #include "server/launch.h"
-#include "toolkit/systemlibrary.h"
 
 #include <windows.h>
 

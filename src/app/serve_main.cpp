@@ -139,6 +139,8 @@ int serveFolder(const std::vector<std::string>& arguments) {
 } // namespace quorvin
 
 int main(int argc, char** argv) {
+    // Before anything loads a library by name: never one planted beside the program.
+    quorvin::restrictLibrarySearch();
     quorvin::installFatalSignalHandlers();
     return quorvin::runMain([argc, argv] {
         // First of all, before any thread starts: the interrupt handler relies on it.

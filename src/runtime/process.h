@@ -1,4 +1,5 @@
-// Process-level support: the process id and the report of unhandled exceptions and fatal signals.
+// Process-level support: the process id, the report of unhandled exceptions and fatal signals, and
+// the limits a program sets on itself at its start.
 #pragma once
 
 #include <exception>
@@ -27,6 +28,12 @@ void installFatalSignalHandlers();
 // Raises the soft limit on open descriptors to the hard limit (POSIX); nothing on Windows,
 // whose socket handles have no such limit. Failures are ignored.
 void raiseDescriptorLimit();
+
+// Makes the system folder the only place the loader searches for libraries loaded by name from
+// now on, the libraries they import included (Windows): never the program's own folder or the
+// current one, where a planted copy could wait (think of a Downloads folder). Call it first thing
+// at program start. Nothing on POSIX, whose loader never looks in those folders.
+void restrictLibrarySearch();
 
 // Runs the main thread's body; an exception escaping it is reported and gives exit status 1.
 int runMain(const std::function<int()>& body);

@@ -1,4 +1,5 @@
-// Process id, fatal reports (standard error only) and the descriptor limit on POSIX.
+// Process id, fatal reports (standard error only), the descriptor limit and (nothing for) the
+// library search on POSIX.
 #include "runtime/process.h"
 
 #include <sys/resource.h>
@@ -25,5 +26,7 @@ void raiseDescriptorLimit() {
         setrlimit(RLIMIT_NOFILE, &limit);
     }
 }
+
+void restrictLibrarySearch() {}
 
 } // namespace quorvin

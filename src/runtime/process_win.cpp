@@ -1,4 +1,5 @@
-// Process id and fatal reports on Windows: a message box without caption for GUI programs.
+// Process id, fatal reports (a message box without caption for GUI programs) and the library
+// search of a program on Windows.
 #include "runtime/process.h"
 #include "runtime/utf.h"
 
@@ -32,5 +33,15 @@ void reportFatal(std::string_view text) {
 }
 
 void raiseDescriptorLimit() {}
+
+void restrictLibrarySearch() {
+    // Resolved by name: Windows 7 has it only with its loader update.
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    auto setDirectories = reinterpret_cast<SetDirectories>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDirectories != nullptr) {
+        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+}
 
 } // namespace quorvin

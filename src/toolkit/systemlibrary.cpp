@@ -5,16 +5,6 @@
 
 namespace quorvin {
 
-void restrictLibrarySearch() {
-    // Resolved by name: Windows 7 has it only with its loader update.
-    using SetDirectories = BOOL(WINAPI*)(DWORD);
-    auto setDirectories = reinterpret_cast<SetDirectories>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-    if (setDirectories != nullptr) {
-        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    }
-}
-
 HMODULE loadSystemLibrary(const wchar_t* name) {
     HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {

@@ -1,4 +1,5 @@
-// Child processes of the tests: their output goes to a temporary file that is read at the end.
+// Child processes of the tests: their output goes to a temporary file, read while they run or
+// once they have ended.
 #include "childprocess.h"
 
 #include <optional>
@@ -10,7 +11,7 @@ namespace {
 // Sets the variables for the time of a child's start; the child inherits them.
 class ScopedEnvironment {
 public:
-    explicit ScopedEnvironment(const std::vector<std::pair<std::wstring, std::wstring>>& values) {
+    explicit ScopedEnvironment(const EnvironmentValues& values) {
         for (const auto& [name, value] : values) {
             saved_.emplace_back(name, current(name));
             SetEnvironmentVariableW(name.c_str(), value.c_str());
@@ -38,31 +39,40 @@ private:
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved_;
 };
 
-HANDLE inheritableTempFile() {
+// A temporary file that the child inherits as its output; deleted once the last handle goes.
+HANDLE inheritableTempFile(std::wstring& path) {
     wchar_t folder[MAX_PATH] = {};
-    wchar_t path[MAX_PATH] = {};
+    wchar_t name[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"qch", 0, path);
+    GetTempFileNameW(folder, L"qch", 0, name);
+    path = name;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     return CreateFileW(
-        path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
-std::string readAll(HANDLE file) {
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+// Reads the file from its start through a handle of its own: the child's handle shares its file
+// position with the one it inherited from, and a read through that one would move it.
+std::string readAll(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {};
+    }
     std::string text;
     char buffer[4096];
     DWORD got = 0;
     while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
         text.append(buffer, got);
     }
+    CloseHandle(file);
     return text;
 }
 
 // Under Wine a crashing child would start the debugger and wait for it: it is switched off.
-std::vector<std::pair<std::wstring, std::wstring>>
-withoutDebugger(std::vector<std::pair<std::wstring, std::wstring>> environment) {
+EnvironmentValues withoutDebugger(EnvironmentValues environment) {
     const std::wstring off = L"winedbg.exe=d";
     for (auto& [name, value] : environment) {
         if (name == L"WINEDLLOVERRIDES") {
@@ -77,41 +87,67 @@ withoutDebugger(std::vector<std::pair<std::wstring, std::wstring>> environment) 
 
 } // namespace
 
-ChildOutcome runChild(const std::wstring& program, const std::wstring& arguments,
-                      const std::vector<std::pair<std::wstring, std::wstring>>& environment,
-                      DWORD timeoutMs) {
-    ChildOutcome outcome;
-    HANDLE output = inheritableTempFile();
+RunningChild::RunningChild(const std::wstring& program, const std::wstring& arguments,
+                           const EnvironmentValues& environment)
+    : output_(inheritableTempFile(outputPath_)) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
+    startup.hStdOutput = output_;
+    startup.hStdError = output_;
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    PROCESS_INFORMATION process{};
-    BOOL started = FALSE;
-    {
-        ScopedEnvironment scoped(withoutDebugger(environment));
-        started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                 nullptr, nullptr, &startup, &process);
+    ScopedEnvironment scoped(withoutDebugger(environment));
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &process_)) {
+        process_ = PROCESS_INFORMATION{};
     }
-    if (!started) {
+}
+
+RunningChild::~RunningChild() {
+    if (started()) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, INFINITE);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    CloseHandle(output_);
+}
+
+std::string RunningChild::output() const {
+    return readAll(outputPath_);
+}
+
+bool RunningChild::waitForOutput(const std::string& text, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (output().find(text) == std::string::npos) {
+        if (!started() || GetTickCount64() >= end ||
+            WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) {
+            return output().find(text) != std::string::npos;
+        }
+    }
+    return true;
+}
+
+ChildOutcome RunningChild::waitForEnd(DWORD timeoutMs) {
+    ChildOutcome outcome;
+    if (!started()) {
         outcome.exitCode = static_cast<DWORD>(-1);
         outcome.output = "the child could not be started";
-        CloseHandle(output);
         return outcome;
     }
-    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
         outcome.timedOut = true;
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, INFINITE);
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, INFINITE);
     }
-    GetExitCodeProcess(process.hProcess, &outcome.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    outcome.output = readAll(output);
-    CloseHandle(output);
+    GetExitCodeProcess(process_.hProcess, &outcome.exitCode);
+    outcome.output = output();
     return outcome;
+}
+
+ChildOutcome runChild(const std::wstring& program, const std::wstring& arguments,
+                      const EnvironmentValues& environment, DWORD timeoutMs) {
+    return RunningChild(program, arguments, environment).waitForEnd(timeoutMs);
 }
 
 std::wstring ownProgramPath() {

@@ -2,9 +2,9 @@
 // "toolkit": the toolkit's text control; "start": the program's start, then a plain load by
 // name; "plain": a plain load by name alone (the planted library must win: the test is sound).
 // Exit status: 0 the system's library, 2 the planted one, 3 no rich edit control at all.
+#include "runtime/process.h"
 #include "toolkit/app.h"
 #include "toolkit/frame.h"
-#include "toolkit/systemlibrary.h"
 #include "toolkit/textctrl.h"
 
 #include <cstdio>
