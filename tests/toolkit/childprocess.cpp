@@ -110,7 +110,9 @@ RunningChild::~RunningChild() {
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
     }
-    CloseHandle(output_);
+    if (output_ != INVALID_HANDLE_VALUE) {
+        CloseHandle(output_);
+    }
 }
 
 std::string RunningChild::output() const {
