@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <thread>
@@ -74,32 +75,53 @@ TEST(FrameCache, KeepsABoundedAmountAndGivesItBackWhenTheLoopIsIdle) {
 
 namespace {
 
+// Counts the frames of waitFor that have gone, whichever way they went.
+std::atomic<int> framesGone{0};
+
+struct CountedWhenGone {
+    ~CountedWhenGone() { ++framesGone; }
+};
+
 Future<void> waitFor(Future<void> event) {
     co_await procedureName("waitFor");
+    CountedWhenGone counted;
     co_await event;
 }
 
-// A procedure's pending future that the thread's end destroys, and with it the waiting frame.
-struct PendingAtExit {
-    Future<void> event = makeFuture<void>("event");
-    ~PendingAtExit() { event.clearCallbacks(); }
+// The pending futures that a thread's end destroys, and with them the frames waiting on them.
+// They live outside thread-local storage: MinGW releases a thread's thread-local storage before
+// the destructors of its thread-local objects run, so such a destructor must not read its own
+// members. The test's threads run one at a time.
+Future<void> eventBeforeLoop;
+Future<void> eventAfterLoop;
+
+template <Future<void>* event>
+struct ClearedAtThreadEnd {
+    ~ClearedAtThreadEnd() { std::exchange(*event, Future<void>()).clearCallbacks(); }
 };
 
 } // namespace
 
 TEST(FrameCache, FramesReleasedWhileAThreadEndsGoBackSafely) {
-    for (int round = 0; round < 20; ++round) {
+    constexpr int rounds = 20;
+    constexpr int waitsPerRound = 101;
+    framesGone = 0;
+    for (int round = 0; round < rounds; ++round) {
         std::thread([] {
-            // One holder made before the loop (so destroyed after it, once its cache has gone)
-            // and one after (destroyed while the cache is still open).
-            thread_local PendingAtExit before;
-            waitFor(before.event);
+            // One event cleared after the loop has gone (its holder was made before the loop)
+            // and one cleared while the loop and its cache are still there.
+            eventBeforeLoop = makeFuture<void>("before the loop");
+            thread_local ClearedAtThreadEnd<&eventBeforeLoop> before;
+            waitFor(eventBeforeLoop);
             currentDispatcher();
-            thread_local PendingAtExit after;
+            eventAfterLoop = makeFuture<void>("after the loop");
+            thread_local ClearedAtThreadEnd<&eventAfterLoop> after;
             for (int i = 0; i < 50; ++i) {
-                waitFor(after.event);
-                waitFor(before.event);
+                waitFor(eventAfterLoop);
+                waitFor(eventBeforeLoop);
             }
         }).join();
+        EXPECT_TRUE(eventBeforeLoop.isNil() && eventAfterLoop.isNil());
     }
+    EXPECT_EQ(framesGone, rounds * waitsPerRound) << "every waiting frame goes with its thread";
 }
