@@ -1,5 +1,11 @@
 // Socket operations over real loopback connections.
+#include "async/asyncdispatch.h"
+#include "async/asyncsockets.h"
 #include "async/loopback.h"
+#include "async/plainsockets.h"
+#include "async/socketconstants.h"
+#include "async/socketflags.h"
+#include "async/sockethandle.h"
 
 #include <gtest/gtest.h>
 
