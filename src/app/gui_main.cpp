@@ -1,7 +1,7 @@
 // quorvin.exe: starts the worker pool, the socket library and the interrupt handler, then runs
 // the main window until it is closed.
 #include "app/mainwindow.h"
-#include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
 #include "async/threadpool.h"
 #include "runtime/process.h"
 #include "server/launch.h"

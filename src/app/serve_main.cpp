@@ -3,7 +3,7 @@
 // --help and --version answer on standard output; any other mistake gives the usage on standard
 // error and status 2.
 #include "app/arguments.h"
-#include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
 #include "async/threadpool.h"
 #include "runtime/errors.h"
 #include "runtime/paths.h"

@@ -5,6 +5,9 @@
 #include "async/callbackqueue.h"
 #include "async/framecache.h"
 #include "async/iobackend.h"
+#include "async/plainsockets.h"
+#include "async/threaddispatcher.h"
+#include "runtime/clock.h"
 #include "runtime/memory.h"
 
 #include <algorithm>
@@ -28,7 +31,6 @@ constexpr std::size_t heapTrimAfterSockets = 256;
 
 PDispatcher::PDispatcher()
     : backend_(detail::createIoBackend()), callbacks_(std::make_unique<detail::RingQueue>(64)) {
-    handles_.reserve(64);
     detail::openFrameCache();
 }
 
@@ -58,21 +60,27 @@ bool PDispatcher::dropEverything() {
 
 void PDispatcher::registerHandle(AsyncFD fd) {
     detail::associateHandle(*backend_, fd);
-    handles_.insert(fd);
 }
 
 void PDispatcher::unregisterHandle(AsyncFD fd) {
-    if (handles_.erase(fd) != 0) {
-        detail::dissociateHandle(*backend_, fd);
+    if (detail::dissociateHandle(*backend_, fd)) {
         ++socketsGoneSinceTrim_;
     }
 }
 
+bool PDispatcher::isRegistered(AsyncFD fd) const {
+    return detail::isRegistered(*backend_, fd);
+}
+
 void PDispatcher::verifyPresence(AsyncFD fd) const {
-    if (!handles_.contains(fd)) {
+    if (!isRegistered(fd)) {
         throw ValueError("Operation performed on a socket which has not been registered with the "
                          "dispatcher yet.");
     }
+}
+
+std::size_t PDispatcher::handleCount() const noexcept {
+    return detail::registeredCount(*backend_);
 }
 
 std::size_t PDispatcher::callbackCount() const noexcept {
@@ -148,7 +156,7 @@ void PDispatcher::runPendingCallbacks() {
 }
 
 bool PDispatcher::runOnce(std::int32_t timeoutMs) {
-    if (handles_.empty() && timers_.empty() && callbacks_->empty()) {
+    if (timers_.empty() && callbacks_->empty() && handleCount() == 0) {
         throw ValueError("No handles or timers registered in dispatcher.");
     }
     didWork_ = false;

@@ -1,5 +1,10 @@
 // The portable part of the socket operations: string sends, socket creation and the common
 // completion rules.
+#include "async/asyncsockets.h"
+
+#include "async/asyncdispatch.h"
+#include "async/framecache.h"
+#include "async/plainsockets.h"
 #include "async/socketcompletion.h"
 
 #include <limits>

@@ -1,7 +1,7 @@
 // The record of one overlapped socket operation on the completion port.
 #pragma once
 
-#include "async/asyncdispatch.h"
+#include "async/iobackend.h"
 
 #include <windows.h>
 #include <winsock2.h>

@@ -1,22 +1,30 @@
-// The interface between the portable loop step and the platform's completion machinery.
+// The interface between the portable dispatcher and the platform's completion machinery, which
+// keeps the one registry of the dispatcher's sockets.
 #pragma once
 
 #include "async/asyncdispatch.h"
 
-namespace quorvin::detail {
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace quorvin {
+
+// The end of one operation: the socket, the bytes transferred and -1 on success or the error code.
+using CompletionCallback = std::function<void(AsyncFD fd, std::uint32_t bytes, std::int32_t error)>;
+
+namespace detail {
 
 std::unique_ptr<IoBackend, IoBackendDeleter> createIoBackend();
 
-// Creates the calling thread's dispatcher and fills its scheduling hook; the platform file keeps
-// the pointer (currentDispatcher) and decides whether the thread's end destroys it.
-PDispatcher* makeThreadDispatcher();
-// Empties the scheduling hook after the thread's dispatcher has been destroyed.
-void forgetThreadDispatcher() noexcept;
-
-// Associates the socket with the backend; OSError on failure.
+// Associates the socket with the backend and enters it in the registry; OSError on failure.
 void associateHandle(IoBackend& backend, AsyncFD fd);
-// Called when the socket leaves the dispatcher.
-void dissociateHandle(IoBackend& backend, AsyncFD fd);
+// Takes the socket out of the registry, ending the operations that wait on it; false when it was
+// not registered.
+bool dissociateHandle(IoBackend& backend, AsyncFD fd);
+bool isRegistered(const IoBackend& backend, AsyncFD fd);
+std::size_t registeredCount(const IoBackend& backend);
 
 // Waits at most waitMs (-1: no limit) for one operation end and runs its completion callback.
 // False if none arrived in time. An exception from the callback leaves this function.
@@ -26,4 +34,5 @@ bool runOneCompletion(IoBackend& backend, std::int32_t waitMs);
 // when the dispatcher goes away with its thread.
 bool dropUndelivered(IoBackend& backend);
 
-} // namespace quorvin::detail
+} // namespace detail
+} // namespace quorvin

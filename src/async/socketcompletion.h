@@ -1,7 +1,9 @@
 // How an ended socket operation finishes its future; the same on every platform.
 #pragma once
 
-#include "async/asyncdispatch.h"
+#include "async/asyncsockets.h"
+
+struct sockaddr;
 
 namespace quorvin::detail {
 

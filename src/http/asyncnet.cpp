@@ -1,8 +1,11 @@
 // The buffered socket's operations; the platform files supply option names and address access.
 #include "http/asyncnet.h"
 
+#include "async/asyncdispatch.h"
 #include "async/asyncproc.h"
+#include "async/plainsockets.h"
 #include "http/linescan.h"
+#include "runtime/clock.h"
 #include "runtime/errors.h"
 
 #include <algorithm>

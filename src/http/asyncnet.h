@@ -6,9 +6,12 @@
 // recv is outstanding on it at a time (the buffer relies on that).
 #pragma once
 
-#include "async/asyncdispatch.h"
 #include "async/asyncfutures.h"
 #include "async/asyncproc.h"
+#include "async/asyncsockets.h"
+#include "async/socketconstants.h"
+#include "async/socketflags.h"
+#include "async/sockethandle.h"
 #include "http/request.h"
 
 #include <array>

@@ -1,7 +1,10 @@
 // The listener and the connection loop.
 #include "http/httpserver.h"
 
+#include "async/acceptfailure.h"
+#include "async/asyncdispatch.h"
 #include "async/asyncproc.h"
+#include "async/socketconstants.h"
 #include "http/requestreader.h"
 #include "http/uri.h"
 

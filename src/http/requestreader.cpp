@@ -2,6 +2,7 @@
 #include "http/requestreader.h"
 
 #include "async/asyncproc.h"
+#include "async/socketflags.h"
 #include "http/requestparse.h"
 #include "http/responders.h"
 #include "http/responseformat.h"

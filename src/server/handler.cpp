@@ -1,7 +1,9 @@
 // handleHttpRequest and the writing of whole and streamed responses.
 #include "server/handler.h"
 
+#include "async/asyncdispatch.h"
 #include "async/asyncproc.h"
+#include "async/socketflags.h"
 #include "http/responders.h"
 #include "http/responseformat.h"
 #include "runtime/clock.h"

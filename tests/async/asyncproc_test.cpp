@@ -1,5 +1,6 @@
 // The async procedure contract: eager start, immediate continuation, failures, nil futures and the
 // lifetime of suspended frames.
+#include "async/asyncdispatch.h"
 #include "async/loopback.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,11 @@
 // The loop step: refusals, time-outs, the callback phase, timers and one completion per step.
+#include "async/asyncdispatch.h"
+#include "async/asyncsockets.h"
 #include "async/loopback.h"
+#include "async/plainsockets.h"
+#include "async/socketconstants.h"
+#include "async/sockethandle.h"
+#include "runtime/clock.h"
 
 #include <gtest/gtest.h>
 

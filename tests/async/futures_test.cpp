@@ -1,4 +1,5 @@
 // Futures: callback order and phase, read and readError, assertions, asyncCheck, lifetimes.
+#include "async/asyncdispatch.h"
 #include "async/loopback.h"
 
 #include <gtest/gtest.h>

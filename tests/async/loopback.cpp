@@ -1,5 +1,10 @@
 // Loopback sockets and loop drivers shared by the tests.
 #include "async/loopback.h"
+#include "async/asyncdispatch.h"
+#include "async/asyncsockets.h"
+#include "async/plainsockets.h"
+#include "async/socketconstants.h"
+#include "runtime/clock.h"
 
 #include <gtest/gtest.h>
 

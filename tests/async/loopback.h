@@ -1,8 +1,8 @@
 // Loopback sockets and loop drivers for the tests of the async runtime and the code built on it.
 #pragma once
 
-#include "async/asyncdispatch.h"
 #include "async/asyncproc.h"
+#include "async/sockethandle.h"
 
 #include <cstdint>
 #include <functional>

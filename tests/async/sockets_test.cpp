@@ -1,5 +1,11 @@
 // Socket operations over real loopback connections.
+#include "async/asyncdispatch.h"
+#include "async/asyncsockets.h"
 #include "async/loopback.h"
+#include "async/plainsockets.h"
+#include "async/socketconstants.h"
+#include "async/socketflags.h"
+#include "async/sockethandle.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +110,47 @@ TEST(Sockets, ReceiveOnAResetConnection) {
                 EXPECT_THROW(pending.read(), OSError);
             }
         }
+    });
+}
+
+// Cancelling ends the receive under way and nothing else: the socket stays registered, sends go
+// on, and the next receive gets the data.
+TEST(Sockets, CancellingThePendingReceiveEndsItAlone) {
+    onFreshThread([] {
+        Pair pair;
+        char byte = 0;
+        Future<std::int32_t> pending = recvInto(pair.server, &byte, 1);
+        ASSERT_FALSE(pending.finished());
+        cancelPendingReceive(pair.server);
+        ASSERT_TRUE(runUntilFinished(pending));
+        EXPECT_THROW(pending.read(), OSError);
+        EXPECT_TRUE(currentDispatcher().isRegistered(pair.server));
+        Future<void> sent = send(pair.server, std::string("to client"));
+        Future<std::string> atClient = looptest::recvExactly(pair.client, 9);
+        Future<void> reply = send(pair.client, std::string("ok"));
+        Future<std::string> atServer = looptest::recvExactly(pair.server, 2);
+        ASSERT_TRUE(runUntilFinished(atClient));
+        ASSERT_TRUE(runUntilFinished(atServer));
+        EXPECT_EQ(atClient.read(), "to client");
+        EXPECT_EQ(atServer.read(), "ok");
+        EXPECT_FALSE(sent.failed());
+    });
+}
+
+// A receive that has ended is no longer pending: cancelling afterwards reaches neither it nor the
+// receive that follows.
+TEST(Sockets, CancellingWithNoReceivePendingLeavesTheNextOneAlone) {
+    onFreshThread([] {
+        Pair pair;
+        Future<void> first = send(pair.client, std::string("a"));
+        Future<std::string> received = looptest::recvExactly(pair.server, 1);
+        ASSERT_TRUE(runUntilFinished(received));
+        EXPECT_EQ(received.read(), "a");
+        cancelPendingReceive(pair.server);
+        Future<std::string> next = looptest::recvExactly(pair.server, 1);
+        Future<void> second = send(pair.client, std::string("b"));
+        ASSERT_TRUE(runUntilFinished(next));
+        EXPECT_EQ(next.read(), "b");
     });
 }
 

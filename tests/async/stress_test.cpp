@@ -1,5 +1,8 @@
 // Many clients and round trips on one loop: every byte comes back, nothing is left behind.
+#include "async/asyncdispatch.h"
+#include "async/asyncsockets.h"
 #include "async/loopback.h"
+#include "async/sockethandle.h"
 
 #include <gtest/gtest.h>
 

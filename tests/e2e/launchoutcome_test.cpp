@@ -1,7 +1,9 @@
 // The launch outcome: its hand-over rules, and real launches that listen or fail to bind.
 #include "server/launchoutcome.h"
 
-#include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
+#include "async/socketconstants.h"
+#include "async/sockethandle.h"
 #include "async/threadpool.h"
 #include "httpclient.h"
 #include "runtime/errors.h"

@@ -1,7 +1,7 @@
 // The launched test site.
 #include "servedsite.h"
 
-#include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
 #include "async/threadpool.h"
 #include "httpclient.h"
 #include "server/launch.h"

@@ -1,5 +1,6 @@
 // A large file that changes while it is sent, with the handler's writer on this thread's loop.
 #include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
 #include "http/httpserver.h"
 #include "httpclient.h"
 #include "servedsite.h"

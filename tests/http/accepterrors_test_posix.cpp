@@ -1,6 +1,8 @@
 // The listener under accept errors: one connection's failure is skipped, a listener that is gone
 // ends serve with its error. The errors come from accept4, replaced here by one that fails on
 // request before it passes the call on.
+#include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
 #include "http/asynchttpserver.h"
 
 #include "async/asyncproc.h"

@@ -1,6 +1,6 @@
 // What the listener makes of the errors AcceptEx and its completions report: those of one
 // connection are skipped, shortages waited out, and only a listener that is gone ends serve.
-#include "async/asyncdispatch.h"
+#include "async/acceptfailure.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,8 @@
 // The listener under descriptor exhaustion: it pauses instead of failing, does not spin, and
 // serves every waiting client once descriptors are free again. Runs in a child process, whose
 // descriptor limit it lowers.
+#include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
 #include "http/asynchttpserver.h"
 
 #include "async/asyncproc.h"

@@ -1,4 +1,10 @@
 // The buffered socket over real loopback connections: lines, counted reads, writers, listener.
+#include "async/asyncdispatch.h"
+#include "async/asyncsockets.h"
+#include "async/plainsockets.h"
+#include "async/socketconstants.h"
+#include "async/socketflags.h"
+#include "async/sockethandle.h"
 #include "http/asyncnet.h"
 #include "http/responders.h"
 

@@ -1,4 +1,6 @@
 // The request reader, listener and connection loop over real loopback connections.
+#include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
 #include "http/asynchttpserver.h"
 
 #include "serverthread.h"

@@ -1,5 +1,7 @@
 // The server thread of the tests: serve, then a loop that runs until it is told to stop.
 #include "serverthread.h"
+#include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // An HTTP server running on an event loop of its own thread, as the program runs it.
 #pragma once
 
+#include "async/sockethandle.h"
 #include "http/httpserver.h"
 
 #include <atomic>

@@ -1,5 +1,8 @@
 // A loop that goes away with its thread while connections are halfway through a request leaves
 // nothing behind: no procedure frame, no request record, no descriptor.
+#include "async/asyncdispatch.h"
+#include "async/asyncsockets.h"
+#include "async/plainsockets.h"
 #include "http/asynchttpserver.h"
 
 #include "testclient.h"

@@ -1,7 +1,9 @@
 // The platform-neutral parts of the test client.
 #include "testclient.h"
 
-#include "async/asyncdispatch.h"
+#include "async/plainsockets.h"
+#include "async/socketconstants.h"
+#include "async/sockethandle.h"
 
 #include <chrono>
 
