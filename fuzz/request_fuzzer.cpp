@@ -2,7 +2,11 @@
 // and checks that every connection ends, closes its socket and leaves nothing on the loop.
 #include "http/asynchttpserver.h"
 
+#include "async/asyncdispatch.h"
 #include "async/asyncproc.h"
+#include "async/asyncsockets.h"
+#include "async/plainsockets.h"
+#include "async/socketconstants.h"
 #include "runtime/errors.h"
 
 #include <fcntl.h>
