@@ -46,6 +46,10 @@ void closeAsyncSocket(AsyncFD fd);
 // to the system. Errors (a peer already gone) are ignored.
 void shutdownSending(AsyncFD fd);
 
+// Whether bytes the peer sent wait in the system unread. An end of stream alone, or a socket the
+// system no longer knows, counts as none.
+bool hasUnreadBytes(AsyncFD fd);
+
 // Ends the receive still pending on the socket, if any, with an OSError (operation aborted) in a
 // later step. Sends go on; the socket stays open and registered.
 void cancelPendingReceive(AsyncFD fd);

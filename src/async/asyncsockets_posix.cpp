@@ -5,6 +5,7 @@
 #include "async/socketcompletion.h"
 
 #include <cerrno>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -186,6 +187,11 @@ void closeAsyncSocket(AsyncFD fd) {
 
 void shutdownSending(AsyncFD fd) {
     ::shutdown(static_cast<int>(fd), SHUT_WR);
+}
+
+bool hasUnreadBytes(AsyncFD fd) {
+    int waiting = 0;
+    return ::ioctl(static_cast<int>(fd), FIONREAD, &waiting) == 0 && waiting > 0;
 }
 
 void cancelPendingReceive(AsyncFD fd) {

@@ -167,6 +167,11 @@ void shutdownSending(AsyncFD fd) {
     shutdown(asSocket(fd), SD_SEND);
 }
 
+bool hasUnreadBytes(AsyncFD fd) {
+    u_long waiting = 0;
+    return ioctlsocket(asSocket(fd), FIONREAD, &waiting) == 0 && waiting > 0;
+}
+
 void cancelPendingReceive(AsyncFD fd) {
     detail::cancelReceive(currentDispatcher().backend(), fd);
 }

@@ -383,24 +383,27 @@ bool isReadTimedOut(const BufferedSocket& socket) {
     return socket->readTimedOut;
 }
 
-Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
-                            std::size_t byteLimit) {
-    co_await procedureName("lingeringClose");
-    if (socket->closed) {
-        co_return;
-    }
-    // Ending the sending direction first would cut off what is still on its way. The frame does
-    // not hold the send it waits for.
+namespace {
+
+// Waits until the sends under way have been handed to the system: ending the sending direction or
+// closing before would cut off what is still on its way. The frame does not hold the send it waits
+// for. False once the socket is closed.
+Future<bool> finishSends(BufferedSocket socket) {
+    co_await procedureName("finishSends");
     while (sendUnderWay(*socket)) {
         try {
             co_await sendUnderWay(*socket);
         } catch (const OSError&) {
-            // The connection is closed below either way.
-        }
-        if (socket->closed) {
-            co_return;
+            // The connection is closed by the caller either way.
         }
     }
+    co_return !socket->closed;
+}
+
+// Ends the sending direction, then reads and drops what the peer still sends, and closes.
+Future<void> lingerAndClose(BufferedSocket socket, std::int32_t timeLimitMs,
+                            std::size_t byteLimit) {
+    co_await procedureName("lingerAndClose");
     shutdownSending(socket->fd);
     setReadDeadlineAfterMs(socket, timeLimitMs);
     std::size_t discarded = 0;
@@ -416,6 +419,31 @@ Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
         // A failing read ends the lingering as the end of the stream would.
     }
     close(socket);
+}
+
+} // namespace
+
+Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
+                            std::size_t byteLimit) {
+    co_await procedureName("lingeringClose");
+    const bool open = co_await finishSends(socket);
+    if (open) {
+        co_await lingerAndClose(std::move(socket), timeLimitMs, byteLimit);
+    }
+}
+
+Future<void> closeAsPeerAsked(BufferedSocket socket, std::int32_t timeLimitMs) {
+    co_await procedureName("closeAsPeerAsked");
+    const bool open = co_await finishSends(socket);
+    if (!open) {
+        co_return;
+    }
+    // Speed: no wait for the peer's end of stream (bench/run new connections, +N %).
+    if (!hasBufferedBytes(socket) && !hasUnreadBytes(socket->fd)) {
+        close(socket);
+        co_return;
+    }
+    co_await lingerAndClose(std::move(socket), timeLimitMs, lingerByteLimit);
 }
 
 namespace {

@@ -188,6 +188,10 @@ inline constexpr std::size_t lingerByteLimit = 4u * 1024u * 1024u;
 Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs = lingerTimeMs,
                             std::size_t byteLimit = lingerByteLimit);
 
+// Closes after the last answer to a peer that asked for the close: at once when nothing it sent is
+// left unread, since it sends no more; otherwise as lingeringClose does.
+Future<void> closeAsPeerAsked(BufferedSocket socket, std::int32_t timeLimitMs = lingerTimeMs);
+
 // The largest piece handed to the system at once: a larger answer goes out in slices of this size.
 inline constexpr std::size_t sendSliceSize = 256u * 1024u;
 

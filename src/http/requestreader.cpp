@@ -318,14 +318,24 @@ Future<void> answerFailure(const Reading& r, std::uint64_t sendsBefore) {
     co_await lingeringClose(r.client, r.server->timeouts.lingerMs);
 }
 
+bool asksForUpgrade(const Request& request) {
+    return contains(connectionValues(request), "upgrade");
+}
+
 // Whether the connection serves the next request: not when the handler took it over, nor after
 // an upgrade request (that nobody took over) or a request that does not keep it alive.
 bool staysOpen(const Reading& r) {
-    if (r.client->takenOver) {
-        return false;
+    return !r.client->takenOver && !asksForUpgrade(r.request) && keepsAlive(r.request);
+}
+
+// Ends the connection after a served request. A client that asked for the close sends no more;
+// one whose upgrade nobody took may already be sending in the new protocol, which is read and
+// dropped first.
+Future<void> closeAfterAnswer(const Reading& r) {
+    if (asksForUpgrade(r.request)) {
+        return lingeringClose(r.client, r.server->timeouts.lingerMs);
     }
-    const bool upgrade = contains(connectionValues(r.request), "upgrade");
-    return !upgrade && keepsAlive(r.request);
+    return closeAsPeerAsked(r.client, r.server->timeouts.lingerMs);
 }
 
 // Every request starts from a fresh record; only the header table and the strings' room stay.
@@ -433,7 +443,7 @@ Future<bool> processRequest(const HttpServer& server, Request& request,
         co_return true;
     }
     if (!client->takenOver) {
-        co_await lingeringClose(client, server->timeouts.lingerMs);
+        co_await closeAfterAnswer(r);
     }
     co_return false;
 }
