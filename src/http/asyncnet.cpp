@@ -426,6 +426,7 @@ Future<void> lingerAndClose(BufferedSocket socket, std::int32_t timeLimitMs,
 Future<void> lingeringClose(BufferedSocket socket, std::int32_t timeLimitMs,
                             std::size_t byteLimit) {
     co_await procedureName("lingeringClose");
+    // Named, not awaited in the condition: tests/coroutine_frames.sh says why.
     const bool open = co_await finishSends(socket);
     if (open) {
         co_await lingerAndClose(std::move(socket), timeLimitMs, byteLimit);
