@@ -15,6 +15,14 @@ constexpr auto hangLimit = std::chrono::seconds(20);
 
 } // namespace
 
+bool ServerThread::waitForOpenSockets(std::size_t count, int timeoutMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (openSockets_ != count && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return openSockets_ == count;
+}
+
 ServerThread::ServerThread(RequestHandler handler, ServerOptions options) {
     std::future<void> started = ready_.get_future();
     thread_ = std::thread([this, handler = std::move(handler), options = std::move(options)] {

@@ -35,6 +35,8 @@ public:
     AsyncFD listenerHandle() const { return listener_; }
     // The sockets registered with the server's loop (the listener included), as of its last step.
     std::size_t openSockets() const { return openSockets_; }
+    // Waits at most `timeoutMs` for the loop to hold `count` sockets; true once it does.
+    bool waitForOpenSockets(std::size_t count, int timeoutMs) const;
 
     // For handlers, on the loop thread: keeps a socket that the server leaves open (an upgraded
     // connection) until shutdown, when it is closed.
